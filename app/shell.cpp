@@ -1,0 +1,110 @@
+// shell.cpp -- start-up, the window, and the reshape, display and keyboard handlers.
+// The mouse handlers live with the curve editor.
+#include "app/shell.h"
+
+#include <GL/freeglut.h>
+#include <GL/glu.h>
+
+#include <cstdio>
+
+#include "app/state.h"
+#include "curves/curves.h"
+#include "export/export.h"
+#include "morph/morph.h"
+#include "panels/panels.h"
+
+namespace mw {
+
+int runWorkstation(int argc, char** argv) {
+    glutInit(&argc, argv);
+    glutInitDisplayMode(GLUT_DOUBLE);
+    glutInitWindowSize(static_cast<int>(windowWidth), static_cast<int>(windowHeight));
+    const int window = glutCreateWindow(kWindowTitle);
+    glClearColor(0.2f, 0.2f, 1.0f, 0.0f);
+    glutDisplayFunc(onDisplay);
+    glutReshapeFunc(onReshape);
+    glutKeyboardFunc(onKeyboard);
+    glutMouseFunc(onMouse);
+    glutMotionFunc(onMotion);
+    // Closing the window returns from the main loop, so the textures are deleted.
+    glutSetOption(GLUT_ACTION_ON_WINDOW_CLOSE, GLUT_ACTION_GLUTMAINLOOP_RETURNS);
+
+    std::snprintf(state.leftImagePath.data(), state.leftImagePath.size(), "%s",
+                  "IMAGES/imageLeft.bmp");
+    std::snprintf(state.rightImagePath.data(), state.rightImagePath.size(), "%s",
+                  "IMAGES/imageRight.bmp");
+    if (!loadImages()) {
+        glutDestroyWindow(window);
+        return 1;
+    }
+
+    glutMainLoop();
+
+    deleteTexture(images.leftTexture);
+    deleteTexture(images.rightTexture);
+    deleteTexture(images.morphTexture);
+    return 0;
+}
+
+// The projection always spans 1250 x 600 units, whatever the window's size; the
+// model-view matrix is never touched.
+void onReshape(int width, int height) {
+    if (width == 0 || height == 0) return;
+    glViewport(0, 0, width, height);
+    glMatrixMode(GL_PROJECTION);
+    glLoadIdentity();
+    gluOrtho2D(0, windowWidth, 0, windowHeight);
+}
+
+// The animation step comes before the intermediate bank is rebuilt, so a step
+// composes towards the net of the previous morphT. Drawing a curve stores its
+// default tangents and phantom points, which the next rebuild and warp read.
+void onDisplay() {
+    glClear(GL_COLOR_BUFFER_BIT);
+    drawStatusText();
+    drawImageQuads();
+    drawPanelFrames();
+    if (state.animationRunning) advanceAnimation();
+    if (state.morphingStarted) {
+        buildIntermediateCurves();
+        drawSlider();
+    }
+    const int curveCount = store.curveCount;
+    for (int c = 0; c < curveCount; ++c) drawCurve(c, false);
+    for (int c = curveCount; c < curveCount + curveCount / 2; ++c) drawCurve(c, true);
+    if (state.showIntersections) drawIntersections();
+    glutSwapBuffers();
+    glFlush();
+}
+
+static void toggle(bool& flag) { flag = !flag; }
+
+static int nextInCycle(int value) { return value + 1 == 4 ? 1 : value + 1; }
+
+void onKeyboard(unsigned char key, int, int) {
+    switch (key) {
+        case 'M': case 'm': state.morphingStarted = true; break;
+        case 'I': case 'i': toggle(state.showIntermediate); break;
+        case 'T': case 't': toggle(state.showTangents); break;
+        case 'P': case 'p': toggle(state.showPoints); break;
+        case 'C': case 'c': toggle(state.showCurves); break;
+        case 'X': case 'x': toggle(state.showIntersections); break;
+        case 'B': case 'b': toggle(state.useBinarySearch); break;
+        case 'Q': case 'q': state.qualityLevel = nextInCycle(state.qualityLevel); break;
+        case 'S': case 's':
+            state.viewMode = nextInCycle(state.viewMode);
+            if (state.morphingStarted) composeMorph();
+            break;
+        case 'A': case 'a':
+            if (state.animationRunning) {
+                state.animationRunning = false;  // morphT stays where it is
+            } else {
+                startAnimation();
+            }
+            break;
+        default: return;
+    }
+    glutPostRedisplay();
+}
+
+}  // namespace mw

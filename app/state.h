@@ -1,0 +1,74 @@
+// state.h -- the program state every room shares, and the fixed screen layout.
+//
+// One ProgramState lives for the whole run; only the event thread touches it.
+// A test starts from a clean program with `state = ProgramState{};`.
+#pragma once
+
+#include <array>
+
+namespace mw {
+
+// Window and projection: GL coordinates run x 0..1250 rightwards and y 0..600
+// upwards, one unit per pixel of the unscaled window.
+constexpr float windowWidth = 1250.0f;
+constexpr float windowHeight = 600.0f;
+
+constexpr const char* kWindowTitle =
+    "Image Morphing Using Catmull-Rom & Hermite Curves - 1250x600 - VELQ204T - Brannoch 480251739";
+
+// A panel is an x range in GL pixels; all three share the y range 100..500.
+struct PanelRange {
+    int x1;
+    int x2;
+};
+constexpr PanelRange leftPanel{50, 400};
+constexpr PanelRange morphPanel{450, 800};
+constexpr PanelRange rightPanel{850, 1200};
+constexpr int kPanelBottom = 100;
+constexpr int kPanelTop = 500;
+constexpr int kPanelWidth = 350;   // GL pixels
+constexpr int kPanelHeight = 400;  // GL pixels
+
+constexpr int kMirrorOffset = 800;  // left panel to right panel
+constexpr int kMorphOffset = 400;   // left panel to morph panel
+
+// Slider: the handle's centre is at 350 + 550 * morphT.
+constexpr int sliderLeft = 350;
+constexpr int sliderRight = 900;
+constexpr int sliderHandleSize = 15;  // drawn 15 / 2 = 7 pixels to each side
+constexpr float sliderHitY = 37.0f;   // grab zone: 2 * 15 pixels around (hx, 37)
+
+constexpr int kPickRadius = 8;     // strict: a point 8 pixels away is missed
+constexpr int kDragRadius = 1000;  // while a point or tangent handle is held
+constexpr double kAnimationStep = 0.01;
+
+constexpr int kNoSlot = -1;
+
+struct ProgramState {
+    bool showTangents = true;        // key T
+    bool showPoints = true;          // key P
+    bool showCurves = true;          // key C
+    bool showIntermediate = false;   // key I; the intermediate bank is drawn only when set
+    bool showIntersections = false;  // key X
+    bool useBinarySearch = true;     // key B; false inverts segments by their cubic's roots
+    int qualityLevel = 1;            // key Q: 1 linear, 2 simple curvilinear, 3 precise
+    int viewMode = 3;                // key S: 1 left morph, 2 right morph, 3 both blended
+    float morphT = 0.5f;             // 0 is the left picture's net, 1 the right one's
+    bool morphingStarted = false;    // key M sets it; nothing clears it
+    bool animationRunning = false;   // key A toggles; the last animation step clears it
+    int imageSequenceNumber = 0;     // incremented before use: the first sequence is 1
+    bool exportFrames = true;        // a frame is written at each animation step
+    // Drag state of the mouse handlers.
+    int pickRadius = kPickRadius;  // kDragRadius from the second motion event of a held drag
+    int selectedPoint = kNoSlot;   // slot of the held point
+    int selectedTangent = kNoSlot; // slot of the point whose tangent handle is held
+    int leftButtonDown = 0;        // 0/1
+    int dragging = 0;              // 0/1
+    std::array<char, 200> leftImagePath{};   // written once at start-up
+    std::array<char, 200> rightImagePath{};  // written once at start-up
+    std::array<char, 100> sequencePath{};    // directory and frame names of the animation
+};
+
+extern ProgramState state;
+
+}  // namespace mw

@@ -1,0 +1,8 @@
+// crossings.cpp -- crossings of the nets with scan lines.
+#include "morph/morph.h"
+
+namespace mw {
+
+bool findCrossing(int, float, ScanPass, float&) { return false; }
+
+}  // namespace mw
