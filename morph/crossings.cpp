@@ -4,5 +4,6 @@
 namespace mw {
 
 bool findCrossing(int, float, ScanPass, float&) { return false; }
+int buildCrossingLists(ScanPass, int, int, int, int, int, int, int, int, int) { return 2; }
 
 }  // namespace mw

@@ -37,6 +37,15 @@ void buildIntermediateCurves();
 // true and sets `other` (x for a row, y for a column) when it crosses.
 bool findCrossing(int c, float v, ScanPass pass, float& other);
 
+// Fills morph.sourceCrossings and morph.morphCrossings for one scan line (row r
+// of the row pass, or column c of the column pass) and records the crossings found
+// for the overlay. Source curve i and intermediate curve i of the two ranges take
+// part only when both cross the line. Returns n: the curves taking part + 2; entry
+// n - 1 and entry n hold the far border.
+int buildCrossingLists(ScanPass pass, int line, int sourceFirst, int sourceEnd, int morphFirst,
+                       int morphEnd, int sourceLeft, int sourceRight, int morphLeft,
+                       int morphRight);
+
 // Byte offset of the pixel after the one that holds byte v of an RGB row.
 int nextPixelOffset(float v);
 
