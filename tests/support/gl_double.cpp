@@ -13,12 +13,14 @@
 namespace gldouble {
 
 std::vector<Call> glLog;
+bool recording = true;
 TexImage lastTexImage;
 Callbacks callbacks;
 static GLuint nextTextureName = 1;
 
 void reset() {
     glLog.clear();
+    recording = true;
     lastTexImage = TexImage{};
     nextTextureName = 1;
 }
@@ -101,6 +103,7 @@ Arg u(unsigned v) { return {number(v), static_cast<double>(v)}; }
 Arg e(GLenum v) { return {enumName(v), static_cast<double>(v)}; }
 
 void record(const char* name, std::initializer_list<Arg> args) {
+    if (!recording) return;
     Call c;
     c.name = name;
     c.str = std::string(name) + "(";
@@ -169,6 +172,7 @@ void glTexParameteri(GLenum target, GLenum pname, GLint param) {
 void glTexImage2D(GLenum target, GLint level, GLint internalFormat, GLsizei width,
                   GLsizei height, GLint border, GLenum format, GLenum type,
                   const GLvoid* pixels) {
+    if (!recording) return;
     record("glTexImage2D", {e(target), i(level), e(static_cast<GLenum>(internalFormat)),
                             i(width), i(height), i(border), e(format), e(type)});
     lastTexImage.width = width;
@@ -186,7 +190,7 @@ void glutInitDisplayMode(unsigned int mode) { record("glutInitDisplayMode", {u(m
 void glutInitWindowSize(int w, int h) { record("glutInitWindowSize", {i(w), i(h)}); }
 int glutCreateWindow(const char* title) {
     record("glutCreateWindow", {});
-    glLog.back().str = std::string("glutCreateWindow(\"") + title + "\")";
+    if (recording) glLog.back().str = std::string("glutCreateWindow(\"") + title + "\")";
     return 1;
 }
 void glutDestroyWindow(int window) { record("glutDestroyWindow", {i(window)}); }
@@ -216,7 +220,7 @@ void glutSwapBuffers() { record("glutSwapBuffers", {}); }
 void glutPostRedisplay() { record("glutPostRedisplay", {}); }
 void glutBitmapCharacter(void* font, int character) {
     record("glutBitmapCharacter", {i(character)});
-    glLog.back().str = std::string("glutBitmapCharacter(") +
+    if (recording) glLog.back().str = std::string("glutBitmapCharacter(") +
                        (font == GLUT_BITMAP_9_BY_15 ? "GLUT_BITMAP_9_BY_15" : "?") + ", '" +
                        static_cast<char>(character) + "')";
 }

@@ -14,6 +14,8 @@ struct Call {
 };
 
 extern std::vector<Call> glLog;
+// When false, calls are not logged (long soak runs); reset() turns it back on.
+extern bool recording;
 
 // Pixels and size of the last glTexImage2D.
 struct TexImage {
