@@ -1,0 +1,226 @@
+// Random-gesture soak: a seeded stream of clicks, drags, right-clicks, slider
+// drags and keys through the real handlers, with a display pass after every event
+// as the toolkit would run it. After every event the store's invariants must hold;
+// the sanitizer build catches any read or write outside a buffer.
+//
+// SOAK_EVENTS sets the number of events per seed (default 40000, five seeds).
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <GL/freeglut.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <random>
+#include <string>
+
+#include "app/shell.h"
+#include "app/state.h"
+#include "curves/curves.h"
+#include "morph/morph.h"
+#include "panels/panels.h"
+#include "tests/support/gl_double.h"
+
+namespace mw {
+namespace {
+
+struct Soak {
+    std::mt19937 rng;
+    long events = 0;
+    long compositions = 0;
+
+    int below(int n) { return static_cast<int>(rng() % static_cast<unsigned>(n)); }
+    int between(int lo, int hi) { return lo + below(hi - lo + 1); }
+    bool chance(int percent) { return below(1000) < percent * 10; }
+
+    // Window pixels (y down) of a GL position.
+    static int windowY(int glY) { return 600 - glY; }
+
+    void display() { onDisplay(); }
+
+    void leftClick(int x, int glY) {
+        onMouse(GLUT_LEFT_BUTTON, GLUT_DOWN, x, windowY(glY));
+        onMouse(GLUT_LEFT_BUTTON, GLUT_UP, x, windowY(glY));
+    }
+    void rightClick(int x, int glY) {
+        onMouse(GLUT_RIGHT_BUTTON, GLUT_DOWN, x, windowY(glY));
+        onMouse(GLUT_RIGHT_BUTTON, GLUT_UP, x, windowY(glY));
+    }
+
+    // A random point of the left or right bank, or a random place when none.
+    bool somePoint(int& x, int& y, bool handle) {
+        const int banks = store.curveCount;
+        for (int tries = 0; tries < 8; ++tries) {
+            const int c = below(banks);
+            if (store.pointCount[c] == 0) continue;
+            const int s = slotOf(c, below(store.pointCount[c]));
+            float px = store.controlPoints[s], py = store.controlPoints[s + 1];
+            if (handle) {
+                px += store.tangents[s];
+                py += store.tangents[s + 1];
+            }
+            if (!(px > -5000 && px < 5000 && py > -5000 && py < 5000)) return false;
+            x = static_cast<int>(px) + between(-3, 3);
+            y = static_cast<int>(py) + between(-3, 3);
+            return true;
+        }
+        return false;
+    }
+
+    void randomPlace(int& x, int& y) {
+        if (chance(75)) {
+            x = between(40, 410);
+            y = between(90, 510);
+        } else {
+            x = between(-300, 1550);
+            y = between(-300, 900);
+        }
+    }
+
+    void drag(int x, int y) {
+        onMouse(GLUT_LEFT_BUTTON, GLUT_DOWN, x, windowY(y));
+        const int moves = between(1, 6);
+        for (int k = 0; k < moves; ++k) {
+            if (chance(80)) {
+                x += between(-20, 20);
+                y += between(-20, 20);
+            } else {
+                randomPlace(x, y);
+            }
+            onMotion(x, windowY(y));
+            display();
+        }
+        onMouse(GLUT_LEFT_BUTTON, GLUT_UP, x, windowY(y));
+    }
+
+    void sliderDrag() {
+        int x = static_cast<int>(350 + 550 * state.morphT);
+        onMouse(GLUT_LEFT_BUTTON, GLUT_DOWN, x, windowY(37));
+        const int moves = between(1, 4);
+        for (int k = 0; k < moves; ++k) {
+            x += between(-120, 120);
+            onMotion(x, windowY(37 + between(-25, 25)));
+            ++compositions;
+            display();
+        }
+        onMouse(GLUT_LEFT_BUTTON, GLUT_UP, x, windowY(37));
+    }
+
+    void key() {
+        static const char table[] = "MITPCQSXBAmitpcqsxba";
+        static const char others[] = "zZ0 \r\x1bqw";
+        const char k = chance(90) ? table[below(sizeof table - 1)] : others[below(sizeof others - 1)];
+        onKeyboard(static_cast<unsigned char>(k), between(0, 1250), between(0, 600));
+    }
+
+    // Fill the current curve to its capacity and one past it.
+    void pointBurst() {
+        for (int k = 0; k < kMaxPointsPerCurve + 2; ++k) leftClick(between(50, 400), between(100, 500));
+    }
+    // Open curves until the banks are full and one past.
+    void curveBurst() {
+        for (int k = 0; k < kMaxCurvesPerBank + 2; ++k) {
+            leftClick(between(50, 400), between(100, 500));
+            rightClick(1240, 590);
+        }
+    }
+
+    void step() {
+        int x = 0, y = 0;
+        const int kind = below(100);
+        if (state.animationRunning && chance(15)) {
+            onKeyboard('a', 0, 0);
+        } else if (kind < 30) {
+            if (!(chance(15) && somePoint(x, y, false))) randomPlace(x, y);
+            leftClick(x, y);
+        } else if (kind < 50) {
+            if (!somePoint(x, y, chance(30))) randomPlace(x, y);
+            drag(x, y);
+        } else if (kind < 62) {
+            if (!(chance(60) && somePoint(x, y, false))) randomPlace(x, y);
+            rightClick(x, y);
+        } else if (kind < 67) {
+            sliderDrag();
+        } else if (kind < 90) {
+            key();
+        } else if (kind < 91 && chance(2)) {
+            pointBurst();
+        } else if (kind < 92 && chance(2)) {
+            curveBurst();
+        } else {
+            onMouse(between(0, 4), between(0, 1), between(-10, 1300), between(-10, 700));
+        }
+        display();
+        ++events;
+    }
+};
+
+void expectStoreSound(long event) {
+    const int cc = store.curveCount;
+    ASSERT_EQ(cc, store.curveCursor + 1) << "event " << event;
+    ASSERT_EQ(cc % 2, 0) << "event " << event;
+    ASSERT_GE(cc, 2) << "event " << event;
+    const int n = cc / 2;
+    ASSERT_LE(n, kMaxCurvesPerBank) << "event " << event;
+    for (int c = 0; c < n; ++c) {
+        ASSERT_EQ(store.pointCount[c], store.pointCount[c + n]) << "curve " << c << " event " << event;
+        ASSERT_GE(store.pointCount[c], 0);
+        ASSERT_LE(store.pointCount[c], kMaxPointsPerCurve) << "curve " << c << " event " << event;
+        if (state.morphingStarted) {
+            ASSERT_EQ(store.pointCount[2 * n + c], store.pointCount[c])
+                << "intermediate curve " << c << " event " << event;
+        }
+    }
+    ASSERT_GE(state.qualityLevel, 1);
+    ASSERT_LE(state.qualityLevel, 3);
+    ASSERT_GE(state.viewMode, 1);
+    ASSERT_LE(state.viewMode, 3);
+    ASSERT_TRUE(state.pickRadius == kPickRadius || state.pickRadius == kDragRadius);
+    ASSERT_GE(morph.intersectionCount, 0);
+    ASSERT_LE(morph.intersectionCount, kIntersectionFloats);
+    ASSERT_EQ(morph.intersectionCount % 2, 0);
+}
+
+TEST(Soak, RandomGesturesKeepTheStoreSound) {
+    const char* env = std::getenv("SOAK_EVENTS");
+    const long perSeed = env ? std::atol(env) : 40000;
+    const std::filesystem::path home = std::filesystem::current_path();
+    const std::filesystem::path dir =
+        std::filesystem::temp_directory_path() / ("mw-soak-" + std::to_string(getpid()));
+    std::filesystem::create_directories(dir);
+    std::filesystem::current_path(dir);
+
+    for (const unsigned seed : {11u, 2024u, 77777u, 31337u, 4242u}) {
+        state = ProgramState{};
+        store = CurveStore{};
+        morph.intersectionCount = 0;
+        gldouble::reset();
+        gldouble::recording = false;
+        std::mt19937 fill(seed);
+        for (auto& b : images.leftImage) b = static_cast<uint8_t>(fill());
+        for (auto& b : images.rightImage) b = static_cast<uint8_t>(fill());
+        images.morphWidth = kWorkWidth;
+        images.morphHeight = kWorkHeight;
+        images.morphChannels = 3;
+
+        Soak soak{std::mt19937(seed)};
+        while (soak.events < perSeed) {
+            soak.step();
+            expectStoreSound(soak.events);
+            if (HasFatalFailure()) {
+                ADD_FAILURE() << "seed " << seed;
+                break;
+            }
+        }
+        std::printf("soak seed %u: %ld events, %d curves per bank, morphing %d\n", seed,
+                    soak.events, store.curveCount / 2, state.morphingStarted);
+        if (HasFatalFailure()) break;
+    }
+    gldouble::reset();
+    std::filesystem::current_path(home);
+    std::filesystem::remove_all(dir);
+}
+
+}  // namespace
+}  // namespace mw
