@@ -11,11 +11,19 @@ void startAnimation();
 // 1, which ends the animation), recompose, write the frame.
 void advanceAnimation();
 
-// The directory layer. Removes `name` if it is a directory (with everything in it)
-// or a symbolic link (the link only); anything else stays and is reported. Returns
-// true when nothing of that name is left.
+// Writes morphImage (bottom row first) to `path` as a 256 x 293 24-bit BMP, top
+// row first as the writer expects; the rows are turned through sampleScratch.
+// Reports a failure on stderr with the path and returns false.
+bool writeFrame(const char* path);
+
+// The directory layer: no shell, and symbolic links are never followed.
+// Removes `name` if it is a directory (with everything in it) or a symbolic link
+// (the link only); anything else stays and is reported. Returns true when nothing
+// of that name is left.
 bool removeSequenceDirectory(const char* name);
-// Creates `name` in the working directory. Reports and returns false on failure.
+// Creates the directory `name` relative to the working directory. Returns true
+// when a real directory of that name exists afterwards; reports and returns false
+// otherwise.
 bool createSequenceDirectory(const char* name);
 
 }  // namespace mw
