@@ -56,6 +56,27 @@ void warpImage(int side, WarpImage& output, int sourceVerticalFirst, int sourceV
                int sourceHorizontalEnd, int morphHorizontalFirst, int morphHorizontalEnd,
                int sourceLeft, int sourceRight, int morphLeft, int morphRight);
 
+// --- Filling one scan line from its crossing lists (warp.cpp, curvilinear.cpp) ---
+// Each reads the first n + 1 (linear) or n (curvilinear) entries of
+// morph.sourceCrossings and morph.morphCrossings as buildCrossingLists left them.
+// Source positions are clamped into the picture; nothing outside the line is written.
+
+// Level 1: row `row` of images.morphWork from the same row of `input`.
+void mapRowLinear(const WorkImage& input, int row, int n, int sourceLeft, int morphLeft);
+// Level 1: column `column` of `output` from the same column of images.morphWork.
+void mapColumnLinear(WarpImage& output, int column, int n);
+
+// Levels 2 and 3: builds morph.sourcePlot and morph.morphPlot in pixel units of the
+// line (level 2: one value per entry; level 3: value, crossing-number pairs) with a
+// phantom element at each end.
+void buildCurvilinearPlots(ScanPass pass, int level, int n, int sourceLeft, int morphLeft);
+// Levels 2 and 3: for positions 0..count-1 of the line, the source pixel each one
+// takes, read through the plots; every entry is written and lies in 0..count-1.
+void curvilinearSourceIndices(int level, int n, int count, int* sourceIndex);
+void mapRowCurvilinear(const WorkImage& input, int row, int n, int level, int sourceLeft,
+                       int morphLeft);
+void mapColumnCurvilinear(WarpImage& output, int column, int n, int level);
+
 // Warps and blends by viewMode and morphT into morphImage, uploads it into
 // morphTexture and requests a redisplay.
 void composeMorph();
