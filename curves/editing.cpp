@@ -35,7 +35,9 @@ void resetDrag() {
     state.selectedTangent = kNoSlot;
 }
 
-bool nothingHeld() { return state.selectedPoint == kNoSlot && state.selectedTangent == kNoSlot; }
+bool nothingHeld() {
+    return state.selectedPoint == kNoSlot && state.selectedTangent == kNoSlot;
+}
 
 // Deletes every point of the left and right banks within reach of (x, y) with
 // its partner. The point that moves into a deleted position is not tested again
