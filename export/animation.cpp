@@ -1,9 +1,99 @@
-// animation.cpp -- animation and frame export.
+// animation.cpp -- key A's animation: morphT runs from 0.01 to 1 in steps of 0.01,
+// one step per display pass, and every step's morph picture is written as
+// "IMAGE_SEQUENCE_<n>/img_seq_<morphT>.BMP".
+#include <SOIL/SOIL.h>
+
+#include <cerrno>
+#include <cstdint>
+#include <cstdio>
+#include <cstring>
+#include <memory>
+#include <new>
+#include <utility>
+
+#include "app/state.h"
 #include "export/export.h"
+#include "morph/morph.h"
+#include "panels/panels.h"
 
 namespace mw {
 
-void startAnimation() {}
-void advanceAnimation() {}
+// The frame writer always gets 3 bytes per pixel, whatever the right picture
+// decoded to: the frame buffer is built from morphImage, which has 3.
+constexpr int kFrameChannels = 3;
+
+// Formats into sequencePath; false (and a message) if the text did not fit.
+template <typename... Args>
+static bool formatSequencePath(const char* format, Args... args) {
+    const int length =
+        std::snprintf(state.sequencePath.data(), state.sequencePath.size(), format, args...);
+    if (length >= 0 && static_cast<size_t>(length) < state.sequencePath.size()) return true;
+    std::fprintf(stderr, "name too long for the sequence path: %s\n", state.sequencePath.data());
+    return false;
+}
+
+// Called by the keyboard handler for key A while no animation runs.
+void startAnimation() {
+    state.imageSequenceNumber += 1;
+    state.morphT = 0.0f;
+    if (formatSequencePath("IMAGE_SEQUENCE_%d", state.imageSequenceNumber)) {
+        // A failed removal leaves the old directory; creation then reuses it or
+        // reports why it cannot. Either way the animation runs, and frames that
+        // cannot be written are reported one by one.
+        removeSequenceDirectory(state.sequencePath.data());
+        createSequenceDirectory(state.sequencePath.data());
+    }
+    state.animationRunning = true;
+}
+
+bool writeFrame(const char* path) {
+    // Widen to integers and turn the rows: morphImage is bottom row first, the
+    // writer wants the top row first. The middle row (146 of 293) stays.
+    WarpImage& scratch = images.sampleScratch;
+    for (int k = 0; k < kWorkBytes; ++k) scratch[k] = images.morphImage[k];
+    for (int r = 0; r < kWorkHeight / 2; ++r) {
+        int32_t* top = scratch.data() + r * kWorkRowBytes;
+        int32_t* bottom = scratch.data() + (kWorkHeight - 1 - r) * kWorkRowBytes;
+        for (int k = 0; k < kWorkRowBytes; ++k) std::swap(top[k], bottom[k]);
+    }
+
+    const std::unique_ptr<uint8_t[]> frame(new (std::nothrow) uint8_t[kWorkBytes]);
+    if (!frame) {
+        std::fprintf(stderr, "cannot write frame %s: out of memory\n", path);
+        return false;
+    }
+    for (int k = 0; k < kWorkBytes; ++k) frame[k] = static_cast<uint8_t>(scratch[k] & 0xFF);
+
+    errno = 0;
+    if (SOIL_save_image(path, SOIL_SAVE_TYPE_BMP, kWorkWidth, kWorkHeight, kFrameChannels,
+                        frame.get()) == 0) {
+        // SOIL's own text only says that saving failed; the C library's reason
+        // (missing directory, no permission, disk full) is the useful one.
+        const int reason = errno;
+        std::fprintf(stderr, "cannot write frame %s: %s\n", path,
+                     reason != 0 ? std::strerror(reason) : SOIL_last_result());
+        return false;
+    }
+    return true;
+}
+
+// Called by the display pass while animationRunning is set, before the
+// intermediate bank is rebuilt: the composition therefore warps towards the net
+// of the previous step. Its redisplay request drives the next step.
+void advanceAnimation() {
+    // The sum is formed in double and stored as float, so the names run
+    // 0.830000, 0.839999, ... 0.999999 before the clamp to exactly 1.
+    state.morphT = static_cast<float>(static_cast<double>(state.morphT) + kAnimationStep);
+    if (state.morphT >= 1.0) {
+        state.morphT = 1.0f;
+        state.animationRunning = false;  // this last step still writes its frame
+    }
+    composeMorph();
+    if (!state.exportFrames) return;
+    if (!formatSequencePath("IMAGE_SEQUENCE_%d/img_seq_%f.BMP", state.imageSequenceNumber,
+                            static_cast<double>(state.morphT)))
+        return;
+    writeFrame(state.sequencePath.data());
+}
 
 }  // namespace mw
