@@ -1,15 +1,228 @@
-// images.cpp -- pictures and textures.
+// images.cpp -- the two pictures, their textures and the morph buffers: loading once
+// at start-up, and drawing the picture quads in every display pass.
+#include <GL/gl.h>
+#include <SOIL/SOIL.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+#include <memory>
+#include <new>
+
+#include "app/state.h"
 #include "panels/panels.h"
 
 namespace mw {
 
 ImageBuffers images;
 
-bool loadImages() { return false; }
-GLuint loadImageTexture(int, const char*) { return 0; }
-void deleteTexture(GLuint) {}
-void resamplePicture(const uint8_t*, int, int, WorkImage&) {}
-void reverseRows(WorkImage&) {}
-void drawImageQuads() {}
+namespace {
+
+constexpr int kLeftPosition = 1;
+constexpr int kRightPosition = 2;
+constexpr int kMorphPosition = 3;
+
+struct SoilFree {
+    void operator()(unsigned char* p) const { SOIL_free_image_data(p); }
+};
+using DecodedPixels = std::unique_ptr<unsigned char, SoilFree>;
+
+// Called right after a texture is created and bound. The environment mode belongs
+// to the texture unit and is simply set again each time.
+void setTextureState() {
+    glTexEnvf(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_REPLACE);
+    glTexParameterf(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
+    glTexParameterf(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
+    glTexParameterf(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_REPEAT);
+    glTexParameterf(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_REPEAT);
+}
+
+GLuint newBoundTexture() {
+    GLuint name = 0;
+    glGenTextures(1, &name);
+    glBindTexture(GL_TEXTURE_2D, name);
+    return name;
+}
+
+// Drops the fourth byte of every pixel, in place: RGBA becomes RGB.
+void dropAlpha(unsigned char* pixels, long long pixelCount) {
+    for (long long k = 0; k < pixelCount; ++k) {
+        pixels[k * 3] = pixels[k * 4];
+        pixels[k * 3 + 1] = pixels[k * 4 + 1];
+        pixels[k * 3 + 2] = pixels[k * 4 + 2];
+    }
+}
+
+// Draws one picture quad over the panel's x range, y 100..500; texture coordinate
+// (0, 0) is the picture's bottom-left corner because its bottom row comes first.
+void drawQuad(GLuint texture, PanelRange panel) {
+    glBindTexture(GL_TEXTURE_2D, texture);
+    glBegin(GL_QUADS);
+    glTexCoord2d(0, 0);
+    glVertex2d(panel.x1, kPanelBottom);
+    glTexCoord2d(1, 0);
+    glVertex2d(panel.x2, kPanelBottom);
+    glTexCoord2d(1, 1);
+    glVertex2d(panel.x2, kPanelTop);
+    glTexCoord2d(0, 1);
+    glVertex2d(panel.x1, kPanelTop);
+    glEnd();
+}
+
+// Positions 1 and 2: the picture at path onto its grid, then its texture. Returns 0
+// after one line on stderr when the picture cannot be used.
+GLuint loadPicture(int position, const char* path) {
+    const bool left = position == kLeftPosition;
+    WorkImage& picture = left ? images.leftImage : images.rightImage;
+    std::string reason;
+    try {
+        std::vector<uint8_t> bytes;
+        reason = readPictureFile(path, bytes);
+        if (reason.empty()) reason = decodePicture(bytes.data(), bytes.size(), picture);
+    } catch (const std::bad_alloc&) {
+        reason = "out of memory";
+    }
+    if (!reason.empty()) {
+        std::fprintf(stderr, "cannot load picture %s: %s\n", path, reason.c_str());
+        return 0;
+    }
+    // Every picture reaches the grid as RGB, whatever the file stored.
+    (left ? images.leftWidth : images.rightWidth) = kWorkWidth;
+    (left ? images.leftHeight : images.rightHeight) = kWorkHeight;
+    (left ? images.leftChannels : images.rightChannels) = 3;
+
+    const GLuint name = newBoundTexture();
+    setTextureState();
+    glTexImage2D(GL_TEXTURE_2D, 0, GL_RGB, kWorkWidth, kWorkHeight, 0, GL_RGB,
+                 GL_UNSIGNED_BYTE, picture.data());
+    return name;
+}
+
+// Position 3: the morph buffers take the right picture's size and channel count,
+// so the right picture is loaded first. The buffers themselves are fixed arrays;
+// the texture gets its first image from the first composition.
+GLuint createMorphTexture() {
+    images.morphWidth = images.rightWidth;
+    images.morphHeight = images.rightHeight;
+    images.morphChannels = images.rightChannels;
+    const GLuint name = newBoundTexture();
+    setTextureState();
+    return name;
+}
+
+}  // namespace
+
+// Opened without blocking and checked for a regular file before reading, so a FIFO
+// or a device in place of the picture cannot stall start-up.
+std::string readPictureFile(const char* path, std::vector<uint8_t>& bytes) {
+    bytes.clear();
+    const int fd = open(path, O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) return std::strerror(errno);
+    struct Closer {
+        int fd;
+        ~Closer() { close(fd); }
+    } closer{fd};
+    struct stat info {};
+    if (fstat(fd, &info) != 0) return std::strerror(errno);
+    if (S_ISDIR(info.st_mode)) return "is a directory";
+    if (!S_ISREG(info.st_mode)) return "not a regular file";
+    if (info.st_size > kMaxPictureFileBytes) return "file larger than 512 MiB";
+    bytes.resize(static_cast<size_t>(info.st_size));
+    size_t done = 0;
+    while (done < bytes.size()) {
+        const ssize_t n = read(fd, bytes.data() + done, bytes.size() - done);
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) return std::strerror(errno);
+        if (n == 0) return "file shrank while being read";
+        done += static_cast<size_t>(n);
+    }
+    return "";
+}
+
+std::string decodePicture(const uint8_t* bytes, size_t size, WorkImage& out) {
+    const BmpCheck check = checkBmp(bytes, size);
+    if (!check.reason.empty()) return check.reason;
+    const bool equivalent = !check.decoderBytes.empty();
+    const uint8_t* decoderBytes = equivalent ? check.decoderBytes.data() : bytes;
+    const size_t decoderSize = equivalent ? check.decoderBytes.size() : size;
+
+    int width = 0, height = 0, channels = 0;
+    DecodedPixels pixels(SOIL_load_image_from_memory(decoderBytes, static_cast<int>(decoderSize),
+                                                     &width, &height, &channels,
+                                                     SOIL_LOAD_AUTO));
+    if (!pixels) return std::string("decoder refused the picture: ") + SOIL_last_result();
+    if (width != check.width || height != check.height)
+        return "decoder reported a size other than the header's";
+    if (channels != 3 && channels != 4) return "decoder reported an unexpected channel count";
+    if (channels == 4) dropAlpha(pixels.get(), static_cast<long long>(width) * height);
+    resamplePicture(pixels.get(), width, height, out);
+    return "";
+}
+
+// Nearest-neighbour sampling by division by the step, truncated: output column j
+// reads source column trunc(j / (256.0 / width)), never a multiplication by the
+// inverse, so the source pixel picked is exactly the one of the original program.
+void resamplePicture(const uint8_t* decoded, int width, int height, WorkImage& out) {
+    const double sx = 256.0 / width;
+    const double sy = 293.0 / height;
+    for (int i = 0; i < kWorkHeight; ++i) {
+        const long long r = static_cast<long long>(i / sy);
+        for (int j = 0; j < kWorkWidth; ++j) {
+            const long long c = static_cast<long long>(j / sx);
+            const size_t s = static_cast<size_t>((r * width + c) * 3);
+            const size_t o = static_cast<size_t>((i * kWorkWidth + j) * 3);
+            out[o] = decoded[s];
+            out[o + 1] = decoded[s + 1];
+            out[o + 2] = decoded[s + 2];
+        }
+    }
+    reverseRows(out);  // the decoder delivers the top row first
+}
+
+// Widens every byte to an integer of sampleScratch (element k holds byte k), swaps
+// integer rows k and 292 - k for k = 0..145 (the middle row 146 stays), and stores
+// the low 8 bits back.
+void reverseRows(WorkImage& picture) {
+    WarpImage& scratch = images.sampleScratch;
+    for (int k = 0; k < kWorkBytes; ++k) scratch[k] = picture[k];
+    constexpr int kSwappedRows = kWorkHeight / 2;  // 146
+    for (int k = 0; k < kSwappedRows; ++k) {
+        int32_t* low = &scratch[k * kWorkRowBytes];
+        int32_t* high = &scratch[(kWorkHeight - 1 - k) * kWorkRowBytes];
+        std::swap_ranges(low, low + kWorkRowBytes, high);
+    }
+    for (int k = 0; k < kWorkBytes; ++k) picture[k] = static_cast<uint8_t>(scratch[k] & 0xFF);
+}
+
+bool loadImages() {
+    images.rightTexture = loadImageTexture(kRightPosition, state.rightImagePath.data());
+    if (images.rightTexture == 0) return false;
+    images.morphTexture = loadImageTexture(kMorphPosition, "");
+    images.leftTexture = loadImageTexture(kLeftPosition, state.leftImagePath.data());
+    return images.leftTexture != 0;
+}
+
+GLuint loadImageTexture(int position, const char* path) {
+    if (position == kMorphPosition) return createMorphTexture();
+    return loadPicture(position, path);
+}
+
+void deleteTexture(GLuint texture) { glDeleteTextures(1, &texture); }
+
+// Leaves the polygon mode at GL_LINE: the panel frames and the slider drawn later in
+// the pass are outlines.
+void drawImageQuads() {
+    glPolygonMode(GL_FRONT_AND_BACK, GL_FILL);
+    glEnable(GL_TEXTURE_2D);
+    drawQuad(images.leftTexture, leftPanel);
+    drawQuad(images.rightTexture, rightPanel);
+    if (state.morphingStarted) drawQuad(images.morphTexture, morphPanel);
+    glDisable(GL_TEXTURE_2D);
+    glPolygonMode(GL_FRONT_AND_BACK, GL_LINE);
+}
 
 }  // namespace mw

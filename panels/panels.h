@@ -5,7 +5,10 @@
 #include <GL/gl.h>
 
 #include <array>
+#include <cstddef>
 #include <cstdint>
+#include <string>
+#include <vector>
 
 namespace mw {
 
@@ -55,6 +58,34 @@ void resamplePicture(const uint8_t* decoded, int width, int height, WorkImage& o
 // Reverses the row order of a work picture through sampleScratch.
 void reverseRows(WorkImage& picture);
 void drawImageQuads();
+// Reads a whole file into bytes. Returns an empty text, or the reason it cannot.
+std::string readPictureFile(const char* path, std::vector<uint8_t>& bytes);
+// The loading path without GL: strict check, decoding, conversion to RGB, resampling
+// and row reversal of a picture file's bytes into out. Returns an empty text, or the
+// reason the picture is refused (out may then be partly written).
+std::string decodePicture(const uint8_t* bytes, size_t size, WorkImage& out);
+
+// --- Strict check of picture files -------------------------------------------------
+
+constexpr long long kMaxPictureSide = 16384;            // pixels, either way
+constexpr long long kMaxPicturePixels = 64LL << 20;     // 67,108,864
+constexpr long long kMaxPictureFileBytes = 512LL << 20; // larger files are not read
+
+// What the check found. Accepted when reason is empty; height counts rows whichever
+// way up the file stores them. decoderBytes, when not empty, is an equivalent
+// picture (same pixels, a header the decoder reads correctly) to decode instead.
+struct BmpCheck {
+    std::string reason;
+    int width = 0;
+    int height = 0;
+    std::vector<uint8_t> decoderBytes;
+};
+// Accepts only the BMP variants the decoder reads correctly: BM signature, one plane,
+// a 40-, 108- or 124-byte header; 24- or 32-bit uncompressed pixels, 8-bit indices
+// into a palette of 1..256 entries, or (108/124 bytes) 32-bit with the 8-bit RGB
+// masks and no or 8-bit alpha; a size within the limits above; pixel data after the
+// headers and wholly inside the file.
+BmpCheck checkBmp(const uint8_t* bytes, size_t size);
 
 // --- Scene drawing -----------------------------------------------------------------
 
