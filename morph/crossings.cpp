@@ -118,6 +118,13 @@ bool findCrossing(int c, float v, ScanPass pass, float& other) {
                     break;
                 }
             }
+            // The cubic gives a start point on the line only up to rounding (a tiny
+            // negative root, or an exact zero that it leaves unwritten): the curve
+            // crosses the line at that point.
+            if (!accepted && s1 == v) {
+                t = 0.0f;
+                accepted = true;
+            }
             if (!accepted) continue;
         }
         other = catmullRomValue(t, pointCoordinate(c, k - 1, reported),
