@@ -61,6 +61,10 @@ void warpImage(int side, WarpImage& output, int sourceVerticalFirst, int sourceV
 // morph.sourceCrossings and morph.morphCrossings as buildCrossingLists left them.
 // Source positions are clamped into the picture; nothing outside the line is written.
 
+// v truncated toward zero and clamped into lo..hi; NaN gives lo. The only way a
+// float position of the warp becomes an integer.
+int truncInto(double v, int lo, int hi);
+
 // Level 1: row `row` of images.morphWork from the same row of `input`.
 void mapRowLinear(const WorkImage& input, int row, int n, int sourceLeft, int morphLeft);
 // Level 1: column `column` of `output` from the same column of images.morphWork.

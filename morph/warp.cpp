@@ -1,9 +1,135 @@
-// warp.cpp -- the two-pass warp.
+// warp.cpp -- the two-pass warp of one picture onto the intermediate net, and the
+// linear quality level. The row pass moves pixels along rows into morphWork, the
+// column pass along columns from morphWork into the caller's output. Nothing here
+// allocates; every read and write stays inside the 256 x 293 buffers whatever the
+// crossing lists hold.
+#include <algorithm>
+#include <cmath>
+
+#include "app/state.h"
 #include "morph/morph.h"
 
 namespace mw {
 
-int nextPixelOffset(float) { return 3; }
-void warpImage(int, WarpImage&, int, int, int, int, int, int, int, int, int, int, int, int) {}
+namespace {
+
+constexpr int kLastRowByte = kWorkRowBytes - 3;  // start of the last pixel of a row
+// Pixel offsets and scan positions are kept within this many units of the picture
+// before they become integers, far beyond any position that can land inside it.
+constexpr int kOffsetLimit = 100000000;
+
+// A crossing in the byte units of the row pass: (x - left) * 3 * 256 / 350.
+float rowByteScale(float entry, int left) {
+    return static_cast<float>((entry - left) * 3.0 * kWorkWidth / kPanelWidth);
+}
+
+// A crossing in the rows of the column pass: (y - 100) * 293 / 400, in float steps.
+float columnRowScale(float entry) {
+    return (entry - static_cast<float>(kPanelBottom)) * static_cast<float>(kWorkHeight) /
+           static_cast<float>(kPanelHeight);
+}
+
+}  // namespace
+
+int truncInto(double v, int lo, int hi) {
+    if (std::isnan(v) || v <= lo) return lo;
+    if (v >= hi) return hi;
+    return static_cast<int>(v);
+}
+
+int nextPixelOffset(float v) {
+    if (std::isnan(v)) return 3;  // as for 0
+    return 3 * (1 - truncInto(v / -3.0, -kOffsetLimit, kOffsetLimit));
+}
+
+void mapRowLinear(const WorkImage& input, int row, int n, int sourceLeft, int morphLeft) {
+    n = std::clamp(n, 1, kCrossingListSize - 1);
+    const int rowStart = row * kWorkRowBytes;
+    const auto& src = morph.sourceCrossings;
+    const auto& dst = morph.morphCrossings;
+    for (int j = 0; j < n; ++j) {
+        const int a0 = nextPixelOffset(rowByteScale(src[j], sourceLeft)) - 3;
+        const int a1 = nextPixelOffset(rowByteScale(src[j + 1], sourceLeft)) - 3;
+        const int b0 = nextPixelOffset(rowByteScale(dst[j], morphLeft)) - 3;
+        const int b1 = nextPixelOffset(rowByteScale(dst[j + 1], morphLeft)) - 3;
+        const int destinationSpan = b1 - 3 - b0;
+        const int sourceSpan = a1 - 3 - a0;
+        // A one-pixel destination has ratio 0 and no finite scale: it takes the
+        // pixel at the interval's start, as does a source interval of one pixel.
+        double q = 0.0;
+        if (destinationSpan != 0 && sourceSpan != 0) {
+            const float ratio = static_cast<float>(static_cast<double>(destinationSpan) / sourceSpan);
+            q = 1.0 / ratio;
+        }
+        // b0 is a pixel start, so starting at 0 keeps x on pixel starts.
+        const int xEnd = std::min(b1, kWorkRowBytes);
+        for (int x = std::max(b0, 0); x < xEnd; x += 3) {
+            const int d = truncInto((x - b0) * q, -kOffsetLimit, kOffsetLimit);
+            const int s = std::clamp(a0 + nextPixelOffset(static_cast<float>(d)) - 3, 0, kLastRowByte);
+            for (int k = 0; k < 3; ++k) images.morphWork[rowStart + x + k] = input[rowStart + s + k];
+        }
+    }
+}
+
+void mapColumnLinear(WarpImage& output, int column, int n) {
+    n = std::clamp(n, 1, kCrossingListSize - 1);
+    const int colStart = column * 3;
+    const auto& src = morph.sourceCrossings;
+    const auto& dst = morph.morphCrossings;
+    for (int j = 0; j < n; ++j) {
+        const float c0 = columnRowScale(src[j]);
+        const float c1 = columnRowScale(src[j + 1]);
+        const float d0 = columnRowScale(dst[j]);
+        const float d1 = columnRowScale(dst[j + 1]);
+        if (std::isnan(d0)) continue;
+        // d1 = d0 leaves at most the one row below a fractional d0; it, like any
+        // interval without a finite scale, takes the source row at the start.
+        double q = 0.0;
+        if (d1 != d0 && c1 != c0) {
+            const float ratio = (d1 - d0) / (c1 - c0);
+            if (ratio != 0.0f) q = 1.0 / ratio;
+        }
+        if (!std::isfinite(q)) q = 0.0;
+        for (int y = truncInto(d0, 0, kWorkHeight); y < kWorkHeight && static_cast<float>(y) < d1; ++y) {
+            const float offset = static_cast<float>(y) - d0;
+            const int e = truncInto(offset * q, -kOffsetLimit, kOffsetLimit);
+            const int sy = truncInto(static_cast<float>(e) + c0, 0, kWorkHeight - 1);
+            const int from = sy * kWorkRowBytes + colStart;
+            const int to = y * kWorkRowBytes + colStart;
+            for (int k = 0; k < 3; ++k) output[to + k] = images.morphWork[from + k];
+        }
+    }
+}
+
+void warpImage(int side, WarpImage& output, int sourceVerticalFirst, int sourceVerticalEnd,
+               int morphVerticalFirst, int morphVerticalEnd, int sourceHorizontalFirst,
+               int sourceHorizontalEnd, int morphHorizontalFirst, int morphHorizontalEnd,
+               int sourceLeft, int sourceRight, int morphLeft, int morphRight) {
+    morph.intersectionCount = 0;
+    const WorkImage& input = side == 2 ? images.rightImage : images.leftImage;
+    const int level = state.qualityLevel;
+
+    for (int r = 0; r < kWorkHeight; ++r) {
+        const int n = buildCrossingLists(ScanPass::Row, r, sourceVerticalFirst, sourceVerticalEnd,
+                                         morphVerticalFirst, morphVerticalEnd, sourceLeft,
+                                         sourceRight, morphLeft, morphRight);
+        if (level == 1) {
+            mapRowLinear(input, r, n, sourceLeft, morphLeft);
+        } else if (level == 2 || level == 3) {
+            mapRowCurvilinear(input, r, n, level, sourceLeft, morphLeft);
+        }
+    }
+    for (int c = 0; c < kWorkWidth; ++c) {
+        const int n = buildCrossingLists(ScanPass::Column, c, sourceHorizontalFirst,
+                                         sourceHorizontalEnd, morphHorizontalFirst,
+                                         morphHorizontalEnd, sourceLeft, sourceRight, morphLeft,
+                                         morphRight);
+        if (level == 1) {
+            mapColumnLinear(output, c, n);
+        } else if (level == 2 || level == 3) {
+            mapColumnCurvilinear(output, c, n, level);
+        }
+    }
+}
 
 }  // namespace mw
