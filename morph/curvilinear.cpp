@@ -1,6 +1,174 @@
-// curvilinear.cpp -- quality levels 2 and 3.
+// curvilinear.cpp -- quality levels 2 and 3: a Catmull-Rom curve through the
+// crossings of a scan line (the plots) maps each output position to a source
+// position, instead of the straight pieces of the linear level.
+//
+// Level 2 locates the position on the morph plot and reads the same parameter off
+// the source plot. Level 3 turns the position into a fractional crossing number on
+// the morph plot and finds where the source plot has that crossing number. Plots
+// are rebuilt per scan line in morph.sourcePlot / morph.morphPlot; nothing here
+// allocates.
+#include <algorithm>
+#include <array>
+#include <cmath>
+
+#include "app/state.h"
+#include "curvemath/curvemath.h"
 #include "morph/morph.h"
 
 namespace mw {
+
+namespace {
+
+constexpr float kSimpleTolerance = 0.1f;
+constexpr float kPreciseTolerance = 0.001f;
+
+// Entries a plot holds: level 2 keeps n + 2 elements, level 3 n + 2 points of two
+// floats. The curve store's 33 curves per bank stay far below both limits.
+constexpr int kMaxSimpleEntries = kCrossingListSize - 2;
+constexpr int kMaxPreciseEntries = kCrossingListSize / 2 - 2;
+
+using Plot = std::array<float, kCrossingListSize>;
+
+// A crossing in pixel units of the line: ((entry - origin) * size) / extent, in float steps.
+float scaled(float entry, int origin, int size, int extent) {
+    return (entry - static_cast<float>(origin)) * static_cast<float>(size) /
+           static_cast<float>(extent);
+}
+
+// The phantom elements 0 and n + 1 of real elements 1..n, each `stride` floats
+// apart from `first` on. The same end conditions as the curves' own phantom points;
+// with only two real elements they extend the straight line through them.
+void closePlot(Plot& plot, int first, int stride, int n) {
+    auto at = [&](int k) -> float& { return plot[first + k * stride]; };
+    if (n == 2) {
+        at(0) = 2.0f * at(1) - at(2);
+        at(3) = 2.0f * at(2) - at(1);
+        return;
+    }
+    const float lead = ((2.0f * at(2) - at(3)) - at(1)) * 0.5f;
+    at(0) = at(2) - 2.0f * lead;
+    const float trail = (at(n) - at(n - 2)) * 0.5f;
+    at(n + 1) = (2.0f * at(n) - at(n - 1)) - 2.0f * trail;
+}
+
+// Parameter t in [0, 1] at which the segment over p0..p3 reaches target, by
+// bisection or by the roots of its cubic as useBinarySearch selects.
+bool findParameter(float tolerance, float target, float p0, float p1, float p2, float p3,
+                   float& t) {
+    if (state.useBinarySearch) {
+        t = bisectCurveParameter('n', tolerance, 0.0f, 1.0f, target, p0, p1, p2, p3);
+        return t != -1.0f;
+    }
+    float roots[3] = {-1.0f, -1.0f, -1.0f};  // slots the solver leaves alone never count
+    solveCatmullRomCubic(roots, target, p0, p1, p2, p3);
+    for (float root : roots) {
+        if (root >= 0.0f && root <= 1.0f) {
+            t = root;
+            return true;
+        }
+    }
+    return false;
+}
+
+int entryLimit(int level) { return level == 3 ? kMaxPreciseEntries : kMaxSimpleEntries; }
+
+// Level 2: source position for p on plot segment s.
+float simplePosition(int s, float p) {
+    const Plot& mp = morph.morphPlot;
+    const Plot& sp = morph.sourcePlot;
+    float t = 0.0f;
+    if (!findParameter(kSimpleTolerance, p, mp[s], mp[s + 1], mp[s + 2], mp[s + 3], t)) return p;
+    return catmullRomValue(t, sp[s], sp[s + 1], sp[s + 2], sp[s + 3]);
+}
+
+// Level 3: source position for p on plot segment s; points are (value, index) pairs.
+float precisePosition(int s, int n, float p) {
+    const Plot& mp = morph.morphPlot;
+    const Plot& sp = morph.sourcePlot;
+    const int v = 2 * s;  // value of point s; its index follows
+    float t = 0.0f;
+    float u = mp[v + 3];  // crossing number of the segment's start
+    if (findParameter(kPreciseTolerance, p, mp[v], mp[v + 2], mp[v + 4], mp[v + 6], t)) {
+        u = catmullRomValue(t, mp[v + 1], mp[v + 3], mp[v + 5], mp[v + 7]);
+    }
+    // Beyond the last real segment the points would run past the trailing phantom.
+    const int i = std::isnan(u) ? s : truncInto(u, 0, n - 2);
+    const int w = 2 * i;
+    if (!findParameter(kPreciseTolerance, u, sp[w + 1], sp[w + 3], sp[w + 5], sp[w + 7], t)) {
+        return p;
+    }
+    return catmullRomValue(t, sp[w], sp[w + 2], sp[w + 4], sp[w + 6]);
+}
+
+}  // namespace
+
+void buildCurvilinearPlots(ScanPass pass, int level, int n, int sourceLeft, int morphLeft) {
+    n = std::clamp(n, 2, entryLimit(level));
+    const bool row = pass == ScanPass::Row;
+    const int sourceOrigin = row ? sourceLeft : kPanelBottom;
+    const int morphOrigin = row ? morphLeft : kPanelBottom;
+    const int size = row ? kWorkWidth : kWorkHeight;
+    const int extent = row ? kPanelWidth : kPanelHeight;
+    Plot& sp = morph.sourcePlot;
+    Plot& mp = morph.morphPlot;
+    if (level == 3) {
+        for (int j = 0; j < n; ++j) {
+            sp[2 * j + 2] = scaled(morph.sourceCrossings[j], sourceOrigin, size, extent);
+            mp[2 * j + 2] = scaled(morph.morphCrossings[j], morphOrigin, size, extent);
+            sp[2 * j + 3] = static_cast<float>(j);
+            mp[2 * j + 3] = static_cast<float>(j);
+        }
+        for (Plot* plot : {&sp, &mp}) {
+            closePlot(*plot, 0, 2, n);
+            closePlot(*plot, 1, 2, n);
+        }
+        return;
+    }
+    for (int j = 0; j < n; ++j) {
+        sp[j + 1] = scaled(morph.sourceCrossings[j], sourceOrigin, size, extent);
+        mp[j + 1] = scaled(morph.morphCrossings[j], morphOrigin, size, extent);
+    }
+    closePlot(sp, 0, 1, n);
+    closePlot(mp, 0, 1, n);
+}
+
+void curvilinearSourceIndices(int level, int n, int count, int* sourceIndex) {
+    n = std::clamp(n, 2, entryLimit(level));
+    const int stride = level == 3 ? 2 : 1;
+    int s = 0;
+    for (int p = 0; p < count; ++p) {
+        const float position = static_cast<float>(p);
+        // One step per position at most, and never past the last real segment.
+        if (s < n - 2 && morph.morphPlot[stride * (s + 2)] <= position) ++s;
+        const float source =
+            level == 3 ? precisePosition(s, n, position) : simplePosition(s, position);
+        sourceIndex[p] = std::isnan(source) ? p : truncInto(source, 0, count - 1);
+    }
+}
+
+void mapRowCurvilinear(const WorkImage& input, int row, int n, int level, int sourceLeft,
+                       int morphLeft) {
+    buildCurvilinearPlots(ScanPass::Row, level, n, sourceLeft, morphLeft);
+    std::array<int, kWorkWidth> sourceIndex;
+    curvilinearSourceIndices(level, n, kWorkWidth, sourceIndex.data());
+    const int rowStart = row * kWorkRowBytes;
+    for (int p = 0; p < kWorkWidth; ++p) {
+        const int from = rowStart + sourceIndex[p] * 3;
+        const int to = rowStart + p * 3;
+        for (int k = 0; k < 3; ++k) images.morphWork[to + k] = input[from + k];
+    }
+}
+
+void mapColumnCurvilinear(WarpImage& output, int column, int n, int level) {
+    buildCurvilinearPlots(ScanPass::Column, level, n, 0, 0);
+    std::array<int, kWorkHeight> sourceIndex;
+    curvilinearSourceIndices(level, n, kWorkHeight, sourceIndex.data());
+    const int colStart = column * 3;
+    for (int p = 0; p < kWorkHeight; ++p) {
+        const int from = sourceIndex[p] * kWorkRowBytes + colStart;
+        const int to = p * kWorkRowBytes + colStart;
+        for (int k = 0; k < 3; ++k) output[to + k] = images.morphWork[from + k];
+    }
+}
 
 }  // namespace mw
