@@ -1,8 +1,13 @@
-// bisection.cpp -- parameter search.
+// bisection.cpp -- parameter search: the t at which one coordinate of a
+// Catmull-Rom segment reaches a target, by halving [low, high].
 #include "curvemath/curvemath.h"
 
 namespace mw {
 
-float bisectCurveParameter(char, float, float, float, float, float, float, float, float) { return -1.0f; }
+float bisectCurveParameter(char mode, float tolerance, float low, float high, float target,
+                           float p0, float p1, float p2, float p3) {
+    const auto valueAt = [=](float t) { return catmullRomValue(t, p0, p1, p2, p3); };
+    return bisectWith(valueAt, mode, tolerance, low, high, target);
+}
 
 }  // namespace mw

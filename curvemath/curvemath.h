@@ -4,6 +4,13 @@
 
 namespace mw {
 
+// Power-form coefficients of one coordinate of a Catmull-Rom segment:
+// p(t) = c0 + c1 t + c2 t^2 + c3 t^3, each coefficient rounded to float.
+struct CatmullRomCoefficients {
+    float c0, c1, c2, c3;
+};
+CatmullRomCoefficients catmullRomCoefficients(float p0, float p1, float p2, float p3);
+
 // One coordinate of the uniform Catmull-Rom segment over p0..p3 at t (runs from
 // p1 at t = 0 to p2 at t = 1).
 float catmullRomValue(float t, float p0, float p1, float p2, float p3);
@@ -20,10 +27,41 @@ void drawHermiteSegment(float p0x, float p0y, float p1x, float p1y, float t0x, f
 float bisectCurveParameter(char mode, float tolerance, float low, float high, float target,
                            float p0, float p1, float p2, float p3);
 
+// The bisection over any coordinate function valueAt(float t) -> float;
+// bisectCurveParameter runs it on catmullRomValue. There is no iteration counter:
+// it halves [low, high] until a midpoint's value lies strictly within tolerance of
+// target (returns that midpoint) or the interval closes (returns -1.0f). An
+// iteration that moves neither end (a non-positive tolerance with a value exactly
+// on target, a NaN value or target, a midpoint rounding onto the end it would
+// replace) also returns -1.0f, since the loop could never end otherwise.
+template <typename ValueAt>
+float bisectWith(ValueAt&& valueAt, char mode, float tolerance, float low, float high,
+                 float target) {
+    const double tol = tolerance;
+    while (high > low) {
+        const float mid = static_cast<float>((static_cast<double>(low) + high) * 0.5);
+        const float v = valueAt(mid);
+        if (v + tol > target && v - tol < target) return mid;
+        const float oldLow = low, oldHigh = high;
+        const bool falling = mode == 'v';  // every other mode searches a rising coordinate
+        if (v > target) {
+            (falling ? low : high) = mid;
+        } else if (v < target) {
+            (falling ? high : low) = mid;
+        }
+        if (low == oldLow && high == oldHigh) return -1.0f;
+    }
+    return -1.0f;
+}
+
 // Polynomial root finder (Bairstow). Polynomials are highest power first.
 constexpr int kMaxPolynomialDegree = 16;
-// Writes up to three candidate parameters t with catmullRomValue(t) == target. Slots
-// it leaves unwritten keep what the caller put there.
+// Writes up to three candidate parameters t with catmullRomValue(t) == target: slot 0
+// the root of the linear factor, slots 1 and 2 those of the quadratic factor (larger
+// magnitude first; a complex pair gives its real part to both). A root of exactly
+// 0 + 0i is not written, so callers set all three slots to -1.0f before the call;
+// they then take the first slot in [0, 1]. A zero cubic coefficient (evenly spaced
+// values) makes every slot NaN, which that test also rejects.
 void solveCatmullRomCubic(float roots[3], float target, float p0, float p1, float p2, float p3);
 void findQuadraticFactors(double* a, int n, double* trial, double* factors);
 void refineQuadraticFactor(const double* a, int n, double* trial);

@@ -1,12 +1,187 @@
-// roots.cpp -- polynomial roots.
+// roots.cpp -- polynomial roots by Bairstow's method: a real polynomial is split
+// into quadratic factors x^2 + r x + s (and one linear factor x + c when its degree
+// is odd), whose roots come from the numerically stable quadratic formula. The
+// workstation solves the cubic of a Catmull-Rom coordinate with it. Working arrays
+// are fixed-size: degrees 1 to kMaxPolynomialDegree.
+#include <array>
+#include <cmath>
+#include <limits>
+
 #include "curvemath/curvemath.h"
 
 namespace mw {
 
-void solveCatmullRomCubic(float*, float, float, float, float, float) {}
-void findQuadraticFactors(double*, int, double*, double*) {}
-void refineQuadraticFactor(const double*, int, double*) {}
-void divideByQuadratic(const double*, int, const double*, double*) {}
-int solveQuadraticFactors(const double*, int, double*, double*) { return 0; }
+namespace {
+
+using Sequence = std::array<double, kMaxPolynomialDegree + 1>;
+
+// A trial factor is stored constant first: element 0 is s, element 1 is r.
+constexpr int kTrialS = 0;
+constexpr int kTrialR = 1;
+
+constexpr double kCubicTrialS = 0.271828;  // start of the first factor
+constexpr double kCubicTrialR = 0.314159;
+constexpr double kLaterTrialS = 0.314159;  // start of every later factor (degree 5 up)
+constexpr double kLaterTrialR = 0.278127;
+
+constexpr int kMaxBairstowSteps = 500;
+constexpr int kToleranceWidening = 200;   // every 200th step the tolerance grows tenfold
+constexpr double kStartTolerance = 1e-15;
+constexpr double kSingularDeterminant = 1e-10;
+constexpr double kDeterminantFloor = 1e-8;
+constexpr double kDoubleRootRatio = std::numeric_limits<double>::epsilon();  // 2^-52
+
+bool validDegree(int n) { return n >= 1 && n <= kMaxPolynomialDegree; }
+
+// x / divisor, where divisor may be zero: the IEEE quotient (a signed infinity, or
+// NaN for 0/0 and NaN/0) without dividing by zero, which the sanitizer build traps.
+double quotient(double x, double divisor) {
+    if (divisor != 0.0) return x / divisor;
+    if (x == 0.0 || std::isnan(x)) return std::numeric_limits<double>::quiet_NaN();
+    return std::copysign(std::numeric_limits<double>::infinity(), x) *
+           std::copysign(1.0, divisor);
+}
+
+}  // namespace
+
+// Divides a (monic, degree n) by x^2 + r x + s: b[0..n-2] is the quotient, b[n-1]
+// and b[n] the remainder terms.
+void divideByQuadratic(const double* a, int n, const double* trial, double* b) {
+    if (n < 0) return;
+    const double s = trial[kTrialS], r = trial[kTrialR];
+    b[0] = 1.0;
+    if (n >= 1) b[1] = a[1] - r;
+    for (int k = 2; k <= n; ++k) b[k] = a[k] - r * b[k - 1] - s * b[k - 2];
+}
+
+// Bairstow's iteration on the trial factor of a (monic, degree 3 up): at least one
+// step, at most 500; stops when the correction is within the tolerance or is not a
+// number. Without convergence the last factor stands. Other degrees leave the
+// trial unchanged.
+void refineQuadraticFactor(const double* a, int n, double* trial) {
+    if (n < 3 || n > kMaxPolynomialDegree) return;
+    double factor[2] = {trial[kTrialS], trial[kTrialR]};
+    double& s = factor[kTrialS];
+    double& r = factor[kTrialR];
+    Sequence b{}, d{};
+    double eps = kStartTolerance;
+    for (int i = 1; i <= kMaxBairstowSteps;) {
+        if (i % kToleranceWidening == 0) eps = eps * 10.0;
+        divideByQuadratic(a, n, factor, b.data());
+        divideByQuadratic(b.data(), n - 1, factor, d.data());
+        double det = d[n - 1] * d[n - 3] - d[n - 2] * d[n - 2];
+        // A nearly singular Jacobian would make the step huge or infinite.
+        if (std::fabs(det) < kSingularDeterminant)
+            det = det < 0.0 ? -kDeterminantFloor : kDeterminantFloor;
+        const double dr = (d[n - 3] * b[n] - b[n - 1] * d[n - 2]) / det;
+        const double ds = (d[n - 1] * b[n - 1] - b[n] * d[n - 2]) / det;
+        ++i;
+        r = r + dr;
+        s = s + ds;
+        const double step = std::fabs(dr) + std::fabs(ds);
+        if (step <= eps || std::isnan(step)) break;
+    }
+    trial[kTrialS] = s;
+    trial[kTrialR] = r;
+}
+
+// Normalises a in place (leading coefficient 1) and fills factors: the first
+// quadratic factor found as (r, s) at n-2, n-1, the next at n-4, n-3, and so on;
+// the rest is a quadratic at 0, 1 or a linear factor's constant at 0. Degrees 1
+// and 2 only copy the normalised coefficients. trial holds the first factor's start
+// and afterwards the last refined factor. Degrees outside 1..kMaxPolynomialDegree
+// change nothing.
+void findQuadraticFactors(double* a, int n, double* trial, double* factors) {
+    if (!validDegree(n)) return;
+    if (a[0] != 1.0) {
+        // A zero leading coefficient turns every coefficient into an infinity or
+        // NaN, and every root into NaN.
+        for (int k = 1; k <= n; ++k) a[k] = quotient(a[k], a[0]);
+        a[0] = 1.0;
+    }
+    if (n == 2) {
+        factors[0] = a[1];
+        factors[1] = a[2];
+        return;
+    }
+    if (n == 1) {
+        factors[0] = a[1];
+        return;
+    }
+    Sequence w{}, b{};
+    for (int k = 0; k <= n; ++k) w[k] = a[k];
+    for (int k = 0; k < n; ++k) factors[k] = 0.0;
+    int deg = n;
+    while (true) {
+        refineQuadraticFactor(w.data(), deg, trial);
+        divideByQuadratic(w.data(), deg, trial, b.data());
+        factors[deg - 2] = trial[kTrialR];
+        factors[deg - 1] = trial[kTrialS];
+        deg -= 2;
+        for (int k = 0; k <= deg; ++k) w[k] = b[k];
+        if (deg <= 2) break;
+        trial[kTrialS] = kLaterTrialS;
+        trial[kTrialR] = kLaterTrialR;
+    }
+    if (deg == 2) {
+        factors[0] = w[1];
+        factors[1] = w[2];
+    } else {
+        factors[0] = w[1];
+    }
+}
+
+// Roots of every factor of the list, aligned with it: re and im at k, k+1 for the
+// pair at k, k+1; the linear factor's root at 0. Returns how many it found: a pair
+// with r = s = 0 yields two zero roots but adds nothing to the count.
+int solveQuadraticFactors(const double* factors, int n, double* re, double* im) {
+    int count = 0;
+    for (int k = n - 2; k >= 0; k -= 2) {
+        const double r = factors[k], s = factors[k + 1];
+        const double c = r * -0.5;
+        double e = c * c - s;
+        const double scale = std::fabs(c * c) + std::fabs(s);
+        // Relative to its terms, a discriminant this small is rounding noise: a
+        // double root. (scale 0 means r = s = 0, handled as q = 0 below.)
+        if (scale != 0.0 && std::fabs(e) / scale <= kDoubleRootRatio) e = 0.0;
+        if (e < 0.0) {
+            const double root = std::sqrt(-e);
+            re[k] = re[k + 1] = c;
+            im[k] = root;
+            im[k + 1] = -root;
+            count += 2;
+            continue;
+        }
+        // |q| = |c| + sqrt(e): no cancellation; the other root is s / q.
+        const double q = c >= 0.0 ? c + std::sqrt(e) : c - std::sqrt(e);
+        re[k] = q;
+        im[k] = im[k + 1] = 0.0;
+        if (q != 0.0) {
+            re[k + 1] = s / q;
+            count += 2;
+        } else {
+            re[k + 1] = 0.0;
+        }
+    }
+    if (n >= 1 && n % 2 == 1) {
+        re[0] = -factors[0];
+        im[0] = 0.0;
+        count += 1;
+    }
+    return count;
+}
+
+void solveCatmullRomCubic(float roots[3], float target, float p0, float p1, float p2, float p3) {
+    const CatmullRomCoefficients c = catmullRomCoefficients(p0, p1, p2, p3);
+    double a[4] = {c.c3, c.c2, c.c1, static_cast<double>(p1) - target};
+    double trial[2] = {};
+    trial[kTrialS] = kCubicTrialS;
+    trial[kTrialR] = kCubicTrialR;
+    double factors[3] = {}, re[3] = {}, im[3] = {};
+    findQuadraticFactors(a, 3, trial, factors);
+    solveQuadraticFactors(factors, 3, re, im);
+    for (int i = 0; i < 3; ++i)
+        if (re[i] != 0.0 || im[i] != 0.0) roots[i] = static_cast<float>(re[i]);
+}
 
 }  // namespace mw
