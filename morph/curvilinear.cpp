@@ -67,6 +67,14 @@ bool findParameter(float tolerance, float target, float p0, float p1, float p2, 
             return true;
         }
     }
+    // A target on the segment's start comes out of the cubic only up to rounding (a
+    // tiny negative root, or an exact zero it leaves unwritten): t is 0 there. A
+    // straight segment has no cubic (every slot NaN) and stays a failed search.
+    const bool solved = !std::isnan(roots[0]) || !std::isnan(roots[1]) || !std::isnan(roots[2]);
+    if (solved && p1 == target) {
+        t = 0.0f;
+        return true;
+    }
     return false;
 }
 
