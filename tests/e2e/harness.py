@@ -137,6 +137,32 @@ def parse_ppm(blob):
     return Picture(width, height, data)
 
 
+def parse_xwd(blob):
+    """Parses an xwd dump of a 24-bit TrueColor screen (32 bits per pixel) into a
+    Picture; any other layout goes through ImageMagick's convert."""
+    fields = struct.unpack_from(">25I", blob, 0)
+    header_size, version, pixmap_format, depth, width, height = fields[:6]
+    byte_order, bits_per_pixel, bytes_per_line = fields[7], fields[11], fields[12]
+    masks, ncolors = fields[14:17], fields[19]
+    if (version, pixmap_format, depth, bits_per_pixel) != (7, 2, 24, 32) or \
+            masks != (0xFF0000, 0xFF00, 0xFF):
+        ppm = subprocess.run([CONVERT, "xwd:-", "-depth", "8", "ppm:-"], input=blob,
+                             capture_output=True, timeout=30, check=True).stdout
+        return parse_ppm(ppm)
+    start = header_size + ncolors * 12
+    pixels = blob[start:start + bytes_per_line * height]
+    if bytes_per_line != width * 4:
+        pixels = b"".join(pixels[r * bytes_per_line:r * bytes_per_line + width * 4]
+                          for r in range(height))
+    # Pixels are 32-bit words; least significant byte first they read B, G, R, pad.
+    red, green, blue = (2, 1, 0) if byte_order == 0 else (1, 2, 3)
+    out = bytearray(width * height * 3)
+    out[0::3] = pixels[red::4]
+    out[1::3] = pixels[green::4]
+    out[2::3] = pixels[blue::4]
+    return Picture(width, height, bytes(out))
+
+
 def read_bmp(path_or_bytes):
     """Decodes an uncompressed BMP (8-bit palette, 24- or 32-bit) into a Picture,
     top row first, and returns it with the header fields as a dict."""
@@ -455,7 +481,7 @@ class Workstation:
             commands += ["mousemove", sx, sy, "sleep", pause]
         commands += ["mouseup", 1]
         self._xdo(*commands)
-        return self.settle(before)
+        return self.settle(before, stable=True)
 
     def key(self, name, expect_change=True, timeout=5.0):
         before = self.last
@@ -468,23 +494,27 @@ class Workstation:
         """The window's pixels, rows top first, 1250 x 600."""
         xwd = subprocess.run(["xwd", "-root", "-silent", "-display", self.display],
                              capture_output=True, timeout=30, check=True).stdout
-        ppm = subprocess.run([CONVERT, "xwd:-", "-depth", "8", "ppm:-"], input=xwd,
-                             capture_output=True, timeout=30, check=True).stdout
-        screen = parse_ppm(ppm)
+        screen = parse_xwd(xwd)
         shot = screen.crop(self.origin[0], self.origin[1], WINDOW_W, WINDOW_H)
         self.last = shot
         return shot
 
-    def settle(self, before=None, timeout=5.0, quiet=0.15):
-        """Waits for the window to show the effect of the last input: if `before` is
-        given, until the picture differs from it (bounded by timeout), then until two
-        screenshots `quiet` seconds apart agree."""
+    def settle(self, before=None, timeout=5.0, stable=False, quiet=0.1):
+        """Waits for the window to show the effect of the last input. With `before`,
+        until the picture differs from it (bounded by timeout); a double-buffered
+        swap shows a whole frame at once, so one changed screenshot is the new
+        frame. With `stable` (or without `before`), then also until two screenshots
+        `quiet` seconds apart agree, for inputs that cause several redisplays."""
         deadline = time.monotonic() + timeout
+        if before is None:
+            time.sleep(quiet)
         shot = self.screenshot()
         if before is not None:
             while shot.data == before.data and time.monotonic() < deadline:
-                time.sleep(0.05)
+                time.sleep(0.03)
                 shot = self.screenshot()
+            if not stable:
+                return shot
         while time.monotonic() < deadline:
             time.sleep(quiet)
             again = self.screenshot()
@@ -533,22 +563,6 @@ def find_colour_near(shot, x_gl, y_gl, predicate, radius=4):
     return False
 
 
-def is_green(p):
-    return p[1] > 200 and p[0] < 60 and p[2] < 60
-
-
-def is_red(p):
-    return p[0] > 200 and p[1] < 60 and p[2] < 60
-
-
-def is_white(p):
-    return min(p) > 230
-
-
-def is_yellow(p):
-    return p[0] > 200 and p[1] > 200 and p[2] < 60
-
-
 # --- Running the tests of one file -------------------------------------------------
 
 
@@ -578,3 +592,93 @@ def main(tests):
             print("ok   %s (%.1f s)" % (name, time.monotonic() - start), flush=True)
     print("%d passed, %d failed" % (passed, failed))
     sys.exit(1 if failed else 0)
+
+
+# --- A net over the default pictures ---------------------------------------------
+
+# Vertical curves, left-most first, each drawn downwards; horizontal curves,
+# bottom-most first, each drawn from left to right. GL coordinates on the left
+# panel. The points of a curve are unevenly spaced, so no tangent handle lands on
+# another point (a press there would grab the handle instead).
+NET_VERTICAL = [
+    [(118, 490), (118, 322), (118, 242), (118, 110)],  # left edge of the face
+    [(225, 490), (225, 322), (225, 242), (225, 110)],  # the nose line
+    [(332, 490), (332, 322), (332, 242), (332, 110)],  # right edge of the face
+]
+NET_HORIZONTAL = [
+    [(60, 242), (150, 242), (290, 242), (390, 242)],  # the mouth
+    [(60, 322), (150, 322), (290, 322), (390, 322)],  # the eyes
+    [(60, 377), (150, 377), (290, 377), (390, 377)],  # the fringe
+]
+NET = NET_VERTICAL + NET_HORIZONTAL
+
+# Where the mirror of a left point goes on the right picture (as a left-panel
+# position; the right panel is 800 pixels further): the right face is narrower and
+# longer, its eyes higher and its mouth lower.
+RESHAPE = {
+    (118, 490): (130, 490), (118, 322): (136, 341), (118, 242): (136, 212),
+    (118, 110): (125, 110),
+    (225, 322): (225, 341), (225, 242): (225, 212),
+    (332, 490): (320, 490), (332, 322): (314, 341), (332, 242): (314, 212),
+    (332, 110): (325, 110),
+    (60, 242): (60, 222), (150, 242): (160, 212), (290, 242): (282, 212), (390, 242): (390, 222),
+    (60, 322): (60, 335), (150, 322): (165, 341), (290, 322): (280, 341), (390, 322): (390, 335),
+    (60, 377): (60, 385), (150, 377): (155, 389), (290, 377): (285, 389), (390, 377): (390, 385),
+}
+
+# A right-click here touches no point: it ends the current curve.
+EMPTY_SPOT = (425, 300)
+MIRROR = 800
+
+
+def draw_net(ws, curves=NET):
+    """Clicks every point of every curve, ending each curve with a right-click."""
+    for curve in curves:
+        for x, y in curve:
+            ws.click(x, y)
+        ws.right_click(*EMPTY_SPOT, expect_change=False)
+
+
+def reshape_right_net(ws, curves=NET, moves=RESHAPE):
+    """Drags the mirror points on the right picture to their new places."""
+    for curve in curves:
+        for point in curve:
+            if point in moves and moves[point] != point:
+                (x0, y0), (x1, y1) = point, moves[point]
+                ws.drag(x0 + MIRROR, y0, x1 + MIRROR, y1)
+
+
+def default_tangent_ends(curve):
+    """Where the red dots of a curve of 3 or more points with no tangent set end:
+    point plus its derived tangent, truncated to whole pixels."""
+    p = [tuple(map(float, q)) for q in curve]
+    n = len(p)
+    if n < 3:
+        return []
+    tangents = [None] * n
+
+    def half(a, b):
+        return ((a[0] - b[0]) / 2, (a[1] - b[1]) / 2)
+
+    tangents[0] = ((2 * p[1][0] - p[2][0] - p[0][0]) / 2, (2 * p[1][1] - p[2][1] - p[0][1]) / 2)
+    for k in range(1, n - 2):
+        tangents[k] = half(p[k + 1], p[k - 1])
+    m = n - 1
+    d = half(p[m], p[m - 2])
+    tangents[m - 1] = d
+    phantom = (p[m][0] - p[m - 1][0] + p[m - 2][0], p[m][1] - p[m - 1][1] + p[m - 2][1])
+    tangents[m] = half(phantom, p[m - 1])
+    return [(int(q[0] + t[0]), int(q[1] + t[1])) for q, t in zip(p, tangents)]
+
+
+# Exact colours of the program's drawing (GL colours 0 or 1 per channel).
+def is_point_green(p):
+    return p == (0, 255, 0)
+
+
+def is_tangent_red(p):
+    return p == (255, 0, 0)
+
+
+def is_curve_white(p):
+    return p == (255, 255, 255)
