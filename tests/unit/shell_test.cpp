@@ -4,7 +4,15 @@
 #include "app/shell.h"
 #include "app/state.h"
 #include "curves/curves.h"
+#include "morph/morph.h"
+#include "panels/panels.h"
 #include "tests/support/gl_double.h"
+
+#include <SOIL/SOIL.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <filesystem>
 
 namespace mw {
 namespace {
@@ -90,7 +98,8 @@ TEST_F(ShellTest, OnlyKeysOfTheTableRequestARedisplay) {
     for (unsigned char key : std::string("MITPCQSXBmitpcqsxb")) {
         gldouble::reset();
         onKeyboard(key, 0, 0);
-        EXPECT_EQ(gldouble::count("glutPostRedisplay"), 1) << key;
+        // Key S after M also recomposes, which requests a redisplay of its own.
+        EXPECT_GE(gldouble::count("glutPostRedisplay"), 1) << key;
     }
     const ProgramState before = state;
     for (unsigned char key : std::string("zZ1 \x1b\r")) {
@@ -114,11 +123,109 @@ TEST_F(ShellTest, ReshapeKeepsTheProjectionAt1250By600AndIgnoresZeroSizes) {
     EXPECT_TRUE(gldouble::glLog.empty());
 }
 
-TEST_F(ShellTest, StartUpRegistersHandlersInOrderAndCleansUpAfterTheMainLoop) {
+// Index of the first logged call equal to `call` at or after `from`, or -1.
+int indexOf(const std::string& call, int from = 0) {
+    const std::vector<std::string> log = gldouble::strings();
+    for (int k = from; k < static_cast<int>(log.size()); ++k)
+        if (log[k] == call) return k;
+    return -1;
+}
+
+TEST_F(ShellTest, DisplayPassRunsItsStepsInTheFixedOrder) {
+    // One three-point curve on the left and its mirror, morphing, crossings shown.
+    for (int y : {400, 300, 200}) appendPointPair(200, y);
+    state.morphingStarted = true;
+    state.showIntersections = true;
+    morph.intersectionCount = 2;
+    morph.intersectionPoints[0] = 620.5f;
+    morph.intersectionPoints[1] = 333.9f;
+
+    onDisplay();
+    const std::vector<std::string> log = gldouble::strings();
+    ASSERT_FALSE(log.empty());
+    EXPECT_EQ(log.front(), "glClear(GL_COLOR_BUFFER_BIT)");
+    const int statusText = indexOf("glRasterPos3f(5, 85, 0)");
+    const int imageQuads = indexOf("glPolygonMode(GL_FRONT_AND_BACK, GL_FILL)");
+    const int lineMode = indexOf("glPolygonMode(GL_FRONT_AND_BACK, GL_LINE)");
+    const int frames = indexOf("glVertex2f(50, 100)", lineMode);
+    const int slider = indexOf("glVertex2f(335, 70)");
+    const int firstStrip = indexOf("glBegin(GL_LINE_STRIP)");
+    const int crossing = indexOf("glVertex2i(620, 333)");
+    const int yellow = indexOf("glColor3f(1, 1, 0)");
+    for (int step : {statusText, imageQuads, lineMode, frames, slider, firstStrip, yellow})
+        EXPECT_GE(step, 0);
+    EXPECT_LT(statusText, imageQuads);
+    EXPECT_LT(imageQuads, lineMode);
+    EXPECT_LT(lineMode, frames);
+    EXPECT_LT(frames, slider);
+    EXPECT_LT(slider, firstStrip);
+    EXPECT_GT(yellow, firstStrip);
+    (void)crossing;
+    EXPECT_EQ(log[log.size() - 2], "glutSwapBuffers()");
+    EXPECT_EQ(log.back(), "glFlush()");
+    // The intermediate bank was rebuilt before it was drawn: curve 2 got the left
+    // curve's points and its trailing phantom was stored by drawing it.
+    EXPECT_EQ(store.pointCount[2], 3);
+    EXPECT_EQ(store.controlPoints[slotOf(2, 0)], 200.0f + 400.0f);
+}
+
+TEST_F(ShellTest, DisplayPassBeforeMorphingDrawsNoSliderAndBuildsNoIntermediateNet) {
+    for (int y : {400, 300, 200}) appendPointPair(200, y);
+    onDisplay();
+    EXPECT_EQ(indexOf("glVertex2f(335, 70)"), -1);
+    EXPECT_EQ(store.pointCount[2], 0);
+    EXPECT_EQ(gldouble::count("glTexImage2D"), 0);
+}
+
+TEST_F(ShellTest, AnimationStepComposesBeforeTheIntermediateNetIsRebuilt) {
+    for (int y : {400, 300, 200}) appendPointPair(200, y);
+    state.morphingStarted = true;
+    state.animationRunning = true;
+    state.exportFrames = false;
+    state.morphT = 0.25f;
+    onDisplay();
+    EXPECT_EQ(state.morphT, 0.26f);
+    const int upload = indexOf("glTexImage2D(GL_TEXTURE_2D, 0, GL_RGB, 256, 293, 0, GL_RGB, "
+                               "GL_UNSIGNED_BYTE)");
+    const int slider = indexOf("glVertex2f(335, 70)");
+    ASSERT_GE(upload, 0);
+    EXPECT_LT(upload, slider);
+    EXPECT_EQ(gldouble::count("glutPostRedisplay"), 1);  // the next step's display
+}
+
+TEST_F(ShellTest, KeySComposesOnlyOnceMorphingHasStarted) {
+    onKeyboard('s', 0, 0);
+    EXPECT_EQ(gldouble::count("glTexImage2D"), 0);
+    onKeyboard('m', 0, 0);
+    onKeyboard('S', 0, 0);
+    EXPECT_EQ(gldouble::count("glTexImage2D"), 1);
+    EXPECT_EQ(state.viewMode, 2);
+}
+
+// Runs start-up in a fresh working directory; `pictures` writes IMAGES/ there.
+int startInTemporaryDirectory(bool pictures) {
+    namespace fs = std::filesystem;
+    const fs::path home = fs::current_path();
+    const fs::path dir = fs::temp_directory_path() / ("mw-shell-" + std::to_string(getpid()));
+    fs::remove_all(dir);
+    fs::create_directories(dir / "IMAGES");
+    fs::current_path(dir);
+    if (pictures) {
+        std::vector<unsigned char> red(6 * 5 * 3, 0);
+        for (size_t k = 0; k < red.size(); k += 3) red[k] = 255;
+        SOIL_save_image("IMAGES/imageLeft.bmp", SOIL_SAVE_TYPE_BMP, 6, 5, 3, red.data());
+        SOIL_save_image("IMAGES/imageRight.bmp", SOIL_SAVE_TYPE_BMP, 6, 5, 3, red.data());
+    }
     char name[] = "morphing-workstation";
     char* argv[] = {name, nullptr};
-    // The pictures are absent here; start-up must stop cleanly with status 1.
     const int status = runWorkstation(1, argv);
+    fs::current_path(home);
+    fs::remove_all(dir);
+    return status;
+}
+
+TEST_F(ShellTest, StartUpRegistersHandlersInOrderAndCleansUpAfterTheMainLoop) {
+    const int status = startInTemporaryDirectory(true);
     const std::vector<std::string> head = {
         "glutInit(1)",
         "glutInitDisplayMode(2)",
@@ -135,9 +242,22 @@ TEST_F(ShellTest, StartUpRegistersHandlersInOrderAndCleansUpAfterTheMainLoop) {
     const std::vector<std::string> log = gldouble::strings();
     ASSERT_GE(log.size(), head.size());
     EXPECT_EQ(std::vector<std::string>(log.begin(), log.begin() + head.size()), head);
+    EXPECT_EQ(gldouble::callbacks.display, &onDisplay);
+    EXPECT_EQ(gldouble::callbacks.motion, &onMotion);
     EXPECT_STREQ(state.leftImagePath.data(), "IMAGES/imageLeft.bmp");
     EXPECT_STREQ(state.rightImagePath.data(), "IMAGES/imageRight.bmp");
-    EXPECT_EQ(status, 1);
+    EXPECT_EQ(status, 0);
+    // After the main loop returns: left, right, morph texture deleted in that order.
+    const std::vector<std::string> deletes = gldouble::strings({"glDeleteTextures"});
+    EXPECT_EQ(deletes, (std::vector<std::string>{
+                           "glDeleteTextures(1, " + std::to_string(images.leftTexture) + ")",
+                           "glDeleteTextures(1, " + std::to_string(images.rightTexture) + ")",
+                           "glDeleteTextures(1, " + std::to_string(images.morphTexture) + ")"}));
+    EXPECT_LT(indexOf("glutMainLoop()"), indexOf(deletes.front()));
+}
+
+TEST_F(ShellTest, StartUpWithoutPicturesStopsWithStatusOneAndNoWindowLeft) {
+    EXPECT_EQ(startInTemporaryDirectory(false), 1);
     EXPECT_EQ(gldouble::count("glutMainLoop"), 0);
     EXPECT_EQ(gldouble::count("glutDestroyWindow"), 1);
 }
