@@ -3,6 +3,7 @@
 #include <GL/freeglut.h>
 #include <gtest/gtest.h>
 
+#include <climits>
 #include <memory>
 #include <string>
 
@@ -372,6 +373,21 @@ TEST_F(EditingTest, GesturesAtCapacityChangeNothing) {
     EXPECT_EQ(store.curveCount, 66) << "a 34th curve per bank is refused";
     EXPECT_EQ(store.pointCount, before->pointCount);
     EXPECT_EQ(store.controlPoints, before->controlPoints);
+}
+
+TEST_F(EditingTest, PointerFarOutsideTheWindowGivesDefinedPositions) {
+    // Window y of -2^31 is GL y 600 + 2^31, held to the int range; the mirror's
+    // x is formed without int overflow.
+    onMouse(GLUT_LEFT_BUTTON, GLUT_UP, INT_MAX, INT_MIN);
+    onMouse(GLUT_LEFT_BUTTON, GLUT_UP, INT_MIN, INT_MAX);
+    EXPECT_EQ(pointAt(0, 0), (Pos{2147483648.0f, 2147483648.0f}));
+    EXPECT_EQ(pointAt(1, 0).x, 2147484416.0f);
+    EXPECT_EQ(pointAt(0, 1), (Pos{-2147483648.0f, -2147483008.0f}));
+    press(0, 0);
+    onMotion(INT_MIN, INT_MIN);
+    onMotion(INT_MAX, INT_MAX);
+    EXPECT_EQ(state.morphT, 0.5f);
+    EXPECT_EQ(store.pointCount[0], 2);
 }
 
 }  // namespace
