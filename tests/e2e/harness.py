@@ -185,6 +185,15 @@ def read_bmp(path_or_bytes):
         pal_at = 14 + header_size
         palette = [tuple(blob[pal_at + 4 * i + 2 - k] for k in range(3)) for i in range(colours)]
     out = bytearray(width * height * 3)
+    if bpp == 24:
+        for r in range(height):
+            src_row = height - 1 - r if bottom_up else r
+            row = blob[offset + src_row * stride: offset + src_row * stride + width * 3]
+            at = r * width * 3
+            out[at:at + width * 3:3] = row[2::3]
+            out[at + 1:at + width * 3:3] = row[1::3]
+            out[at + 2:at + width * 3:3] = row[0::3]
+        return Picture(width, height, bytes(out)), info
     for r in range(height):
         src_row = height - 1 - r if bottom_up else r
         row = blob[offset + src_row * stride: offset + (src_row + 1) * stride]
@@ -275,6 +284,31 @@ def mean_abs_difference(a, b):
     return total / len(a.data)
 
 
+def compare_panel(shot, picture, panel, label, step=3):
+    """Compares every third pixel of a panel with the linear filtering of the picture
+    resampled onto the 256 x 293 grid. Smooth places must agree closely; at colour
+    edges a sub-pixel difference in rasterisation may move a colour, so there a few
+    small misses are allowed, but never a wrong colour."""
+    work = work_image(picture)
+    tested, bad, edge_misses, edges = 0, [], 0, 0
+    for x in range(panel[0] + 1, panel[1] - 1, step):
+        for y in range(PANEL_Y[0] + 1, PANEL_Y[1] - 1, step):
+            expected, spread = panel_expectation(work, panel[0], x, y)
+            got = gl_pixel(shot, x, y)
+            off = colour_distance(got, expected)
+            tested += 1
+            edge = spread > 12
+            edges += edge
+            if off > 24 or (off > 4 and not edge):
+                bad.append(((x, y), got, tuple(round(v) for v in expected)))
+            elif off > 4:
+                edge_misses += 1
+    check(not bad, "%s: %d of %d points differ, first: %s" % (label, len(bad), tested, bad[:5]))
+    check(edge_misses <= edges // 100, "%s: %d of %d edge points differ slightly"
+            % (label, edge_misses, edges))
+    return tested
+
+
 # --- The program under Xvfb ----------------------------------------------------------
 
 
@@ -302,6 +336,7 @@ class Workstation:
         self.window = None
         self.origin = (0, 0)
         self.workdir = tempfile.mkdtemp(prefix="e2e-%s-" % name)
+        self.logdir = tempfile.mkdtemp(prefix="e2e-%s-logs-" % name)
         self.artifacts = os.path.join(os.getcwd(), "artifacts", name)
         self.last = None
 
@@ -325,8 +360,8 @@ class Workstation:
         self._lay_out_workdir()
         self._start_xvfb()
         env = dict(os.environ, DISPLAY=self.display)
-        self.stdout_path = os.path.join(self.workdir, "program.stdout")
-        self.stderr_path = os.path.join(self.workdir, "program.stderr")
+        self.stdout_path = os.path.join(self.logdir, "program.stdout")
+        self.stderr_path = os.path.join(self.logdir, "program.stderr")
         self.proc = subprocess.Popen([self.program], cwd=self.workdir, env=env,
                                      stdout=open(self.stdout_path, "wb"),
                                      stderr=open(self.stderr_path, "wb"),
@@ -340,6 +375,7 @@ class Workstation:
         if self.proc is not None and self.proc.returncode is not None:
             self.exit_status = self.proc.returncode
         shutil.rmtree(self.workdir, ignore_errors=True)
+        shutil.rmtree(self.logdir, ignore_errors=True)
 
     def _lay_out_workdir(self):
         images_dir = os.path.join(self.workdir, "IMAGES")
@@ -465,13 +501,20 @@ class Workstation:
         self.click(x_gl, y_gl, button=3, settle=False)
         return self.settle(before if expect_change else None)
 
-    def drag(self, x0, y0, x1, y1, steps=12, first_step=3, pause=0.03):
-        """Press at (x0, y0), move in small steps to (x1, y1), release. The first
-        step is short, so a point under the pointer is grabbed within its 8-pixel
-        reach; later steps may be long because a held point stays held."""
+    def clicks(self, points, buttons, pause=0.02):
+        """Clicks at every point with its button in one go, then waits once."""
         before = self.last
-        self.move_to(x0, y0)
-        commands = ["mousedown", 1, "sleep", pause]
+        commands = []
+        for (x, y), button in zip(points, buttons):
+            sx, sy = self._screen(x, y)
+            commands += ["mousemove", "--sync", sx, sy, "mousedown", button, "sleep", pause,
+                         "mouseup", button, "sleep", pause]
+        self._xdo(*commands)
+        return self.settle(before, stable=True)
+
+    def _drag_commands(self, x0, y0, x1, y1, steps, first_step, pause):
+        sx, sy = self._screen(x0, y0)
+        commands = ["mousemove", "--sync", sx, sy, "mousedown", 1, "sleep", pause]
         dx, dy = x1 - x0, y1 - y0
         length = max(abs(dx), abs(dy), 1)
         f0 = min(first_step / length, 1.0)
@@ -479,7 +522,22 @@ class Workstation:
         for f in fractions:
             sx, sy = self._screen(x0 + dx * f, y0 + dy * f)
             commands += ["mousemove", sx, sy, "sleep", pause]
-        commands += ["mouseup", 1]
+        return commands + ["mouseup", 1, "sleep", pause]
+
+    def drag(self, x0, y0, x1, y1, steps=12, first_step=3, pause=0.03):
+        """Press at (x0, y0), move in small steps to (x1, y1), release. The first
+        step is short, so a point under the pointer is grabbed within its 8-pixel
+        reach; later steps may be long because a held point stays held."""
+        before = self.last
+        self._xdo(*self._drag_commands(x0, y0, x1, y1, steps, first_step, pause))
+        return self.settle(before, stable=True)
+
+    def drags(self, moves, steps=6, first_step=3, pause=0.02):
+        """Several drags ((x0, y0), (x1, y1)) in one go, then one wait."""
+        before = self.last
+        commands = []
+        for (x0, y0), (x1, y1) in moves:
+            commands += self._drag_commands(x0, y0, x1, y1, steps, first_step, pause)
         self._xdo(*commands)
         return self.settle(before, stable=True)
 
@@ -631,21 +689,30 @@ EMPTY_SPOT = (425, 300)
 MIRROR = 800
 
 
-def draw_net(ws, curves=NET):
-    """Clicks every point of every curve, ending each curve with a right-click."""
+def draw_net(ws, curves=NET, each=False):
+    """Clicks every point of every curve, ending each curve with a right-click.
+    With `each`, waits for the redisplay of every click; otherwise sends a whole
+    curve at once and waits once (the clicks do not depend on what is drawn)."""
     for curve in curves:
-        for x, y in curve:
-            ws.click(x, y)
-        ws.right_click(*EMPTY_SPOT, expect_change=False)
+        if each:
+            for x, y in curve:
+                ws.click(x, y)
+            ws.right_click(*EMPTY_SPOT, expect_change=False)
+        else:
+            ws.clicks(curve + [EMPTY_SPOT], buttons=[1] * len(curve) + [3])
 
 
 def reshape_right_net(ws, curves=NET, moves=RESHAPE):
-    """Drags the mirror points on the right picture to their new places."""
+    """Drags the mirror points on the right picture to their new places, all in
+    one go: the short pauses between motion events let the program redraw, and no
+    tangent handle of this net comes near a point that is grabbed."""
+    drags = []
     for curve in curves:
         for point in curve:
             if point in moves and moves[point] != point:
                 (x0, y0), (x1, y1) = point, moves[point]
-                ws.drag(x0 + MIRROR, y0, x1 + MIRROR, y1)
+                drags.append(((x0 + MIRROR, y0), (x1 + MIRROR, y1)))
+    return ws.drags(drags)
 
 
 def default_tangent_ends(curve):

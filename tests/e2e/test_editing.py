@@ -35,7 +35,7 @@ def mirrored(curve):
 
 def net_of_six_curves_shows_points_curves_and_tangents(program):
     with h.Workstation(program, "editing-net") as ws:
-        h.draw_net(ws)
+        h.draw_net(ws, each=True)
         shot = ws.screenshot()
         ws.save("net", shot)
         for i, curve in enumerate(h.NET):

@@ -24,31 +24,6 @@ def window_has_exact_title_and_size(program):
         h.check(ws.origin in ((0, 0), (-1, -1)), "window at %s" % (ws.origin,))
 
 
-def compare_panel(shot, picture, panel, label, step=3):
-    """Compares every third pixel of a panel with the linear filtering of the picture
-    resampled onto the 256 x 293 grid. Smooth places must agree closely; at colour
-    edges a sub-pixel difference in rasterisation may move a colour, so there a few
-    small misses are allowed, but never a wrong colour."""
-    work = h.work_image(picture)
-    tested, bad, edge_misses, edges = 0, [], 0, 0
-    for x in range(panel[0] + 1, panel[1] - 1, step):
-        for y in range(h.PANEL_Y[0] + 1, h.PANEL_Y[1] - 1, step):
-            expected, spread = h.panel_expectation(work, panel[0], x, y)
-            got = h.gl_pixel(shot, x, y)
-            off = h.colour_distance(got, expected)
-            tested += 1
-            edge = spread > 12
-            edges += edge
-            if off > 24 or (off > 4 and not edge):
-                bad.append(((x, y), got, tuple(round(v) for v in expected)))
-            elif off > 4:
-                edge_misses += 1
-    h.check(not bad, "%s: %d of %d points differ, first: %s" % (label, len(bad), tested, bad[:5]))
-    h.check(edge_misses <= edges // 100, "%s: %d of %d edge points differ slightly"
-            % (label, edge_misses, edges))
-    return tested
-
-
 def panels_show_resampled_pictures_on_blue(program):
     with h.Workstation(program, "window-pictures") as ws:
         shot = ws.screenshot()
@@ -58,8 +33,8 @@ def panels_show_resampled_pictures_on_blue(program):
             h.check(got == h.BACKGROUND, "background at (%d, %d) is %s" % (x, y, got))
         left, _ = h.read_bmp(os.path.join(h.DEFAULT_IMAGES, "imageLeft.bmp"))
         right, _ = h.read_bmp(os.path.join(h.DEFAULT_IMAGES, "imageRight.bmp"))
-        compare_panel(shot, left, h.LEFT_PANEL, "left panel")
-        compare_panel(shot, right, h.RIGHT_PANEL, "right panel")
+        h.compare_panel(shot, left, h.LEFT_PANEL, "left panel")
+        h.compare_panel(shot, right, h.RIGHT_PANEL, "right panel")
         # Before M the middle panel holds no picture: inside its white outline all
         # is background.
         others = set()
