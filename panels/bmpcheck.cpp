@@ -17,11 +17,11 @@ namespace mw {
 namespace {
 
 constexpr int kFileHeaderBytes = 14;
-constexpr uint32_t kInfoHeaderBytes = 40;   // BITMAPINFOHEADER
-constexpr uint32_t kV4HeaderBytes = 108;    // BITMAPV4HEADER: masks, colour space
-constexpr uint32_t kV5HeaderBytes = 124;    // BITMAPV5HEADER: V4 plus intent and profile
-constexpr uint32_t kCompressionNone = 0;    // BI_RGB
-constexpr uint32_t kCompressionMasks = 3;   // BI_BITFIELDS
+constexpr uint32_t kInfoHeaderBytes = 40;  // BITMAPINFOHEADER
+constexpr uint32_t kV4HeaderBytes = 108;   // BITMAPV4HEADER: masks, colour space
+constexpr uint32_t kV5HeaderBytes = 124;   // BITMAPV5HEADER: V4 plus intent and profile
+constexpr uint32_t kCompressionNone = 0;   // BI_RGB
+constexpr uint32_t kCompressionMasks = 3;  // BI_BITFIELDS
 constexpr int kMaxPaletteEntries = 256;
 
 constexpr uint32_t kRedMask = 0x00FF0000u;
@@ -40,7 +40,9 @@ constexpr size_t kCompressionField = 30;
 constexpr size_t kColoursUsedField = 46;
 constexpr size_t kRedMaskField = 54;  // V4 and V5 only, then green, blue, alpha
 
-uint32_t read16(const uint8_t* p) { return p[0] | p[1] << 8; }
+uint32_t read16(const uint8_t* p) {
+    return p[0] | p[1] << 8;
+}
 uint32_t read32(const uint8_t* p) {
     return p[0] | p[1] << 8 | p[2] << 16 | static_cast<uint32_t>(p[3]) << 24;
 }
@@ -58,8 +60,8 @@ BmpCheck refuse(const char* format, long long a = 0, long long b = 0) {
 
 // Every index of an 8-bit picture must name one of the palette's entries; the
 // decoder would otherwise copy bytes from beyond the palette.
-bool indicesInsidePalette(const uint8_t* pixels, long long stride, int width, int rows,
-                          int entries, int& badIndex) {
+bool indicesInsidePalette(const uint8_t* pixels, long long stride, int width, int rows, int entries,
+                          int& badIndex) {
     for (int y = 0; y < rows; ++y) {
         const uint8_t* row = pixels + stride * y;
         for (int x = 0; x < width; ++x) {
@@ -76,9 +78,8 @@ bool indicesInsidePalette(const uint8_t* pixels, long long stride, int width, in
 // even to uncompressed 32-bit pixels, where the format says to ignore them. Such
 // pictures reach it as a V4 picture with the same pixels: the header cut to 108
 // bytes, and for uncompressed 32-bit pixels the plain 8-bit RGB masks without alpha.
-std::vector<uint8_t> equivalentV4(const uint8_t* bytes, uint32_t headerBytes,
-                                  uint32_t pixelOffset, long long pixelBytes,
-                                  bool plainMasks) {
+std::vector<uint8_t> equivalentV4(const uint8_t* bytes, uint32_t headerBytes, uint32_t pixelOffset,
+                                  long long pixelBytes, bool plainMasks) {
     const size_t cut = headerBytes - kV4HeaderBytes;
     const size_t end = pixelOffset + static_cast<size_t>(pixelBytes);
     std::vector<uint8_t> out;
@@ -102,7 +103,8 @@ std::vector<uint8_t> equivalentV4(const uint8_t* bytes, uint32_t headerBytes,
 
 BmpCheck checkBmp(const uint8_t* bytes, size_t size) {
     if (size == 0) return refuse("empty file");
-    if (size > kMaxPictureFileBytes) return refuse("file larger than %lld bytes", kMaxPictureFileBytes);
+    if (size > kMaxPictureFileBytes)
+        return refuse("file larger than %lld bytes", kMaxPictureFileBytes);
     if (size < 2 || bytes[0] != 'B' || bytes[1] != 'M')
         return refuse("not a BMP file (no BM signature)");
     if (size < kHeaderSizeField + 4) return refuse("truncated BMP header");

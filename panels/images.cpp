@@ -6,8 +6,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <cerrno>
 #include <algorithm>
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <memory>
@@ -97,8 +97,8 @@ GLuint loadPicture(int position, const char* path) {
 
     const GLuint name = newBoundTexture();
     setTextureState();
-    glTexImage2D(GL_TEXTURE_2D, 0, GL_RGB, kWorkWidth, kWorkHeight, 0, GL_RGB,
-                 GL_UNSIGNED_BYTE, picture.data());
+    glTexImage2D(GL_TEXTURE_2D, 0, GL_RGB, kWorkWidth, kWorkHeight, 0, GL_RGB, GL_UNSIGNED_BYTE,
+                 picture.data());
     return name;
 }
 
@@ -152,8 +152,7 @@ std::string decodePicture(const uint8_t* bytes, size_t size, WorkImage& out) {
 
     int width = 0, height = 0, channels = 0;
     DecodedPixels pixels(SOIL_load_image_from_memory(decoderBytes, static_cast<int>(decoderSize),
-                                                     &width, &height, &channels,
-                                                     SOIL_LOAD_AUTO));
+                                                     &width, &height, &channels, SOIL_LOAD_AUTO));
     if (!pixels) return std::string("decoder refused the picture: ") + SOIL_last_result();
     if (width != check.width || height != check.height)
         return "decoder reported a size other than the header's";
@@ -169,10 +168,12 @@ std::string decodePicture(const uint8_t* bytes, size_t size, WorkImage& out) {
 void resamplePicture(const uint8_t* decoded, int width, int height, WorkImage& out) {
     const double sx = 256.0 / width;
     const double sy = 293.0 / height;
+    std::array<long long, kWorkWidth> column{};  // the same for every row
+    for (int j = 0; j < kWorkWidth; ++j) column[j] = static_cast<long long>(j / sx);
     for (int i = 0; i < kWorkHeight; ++i) {
         const long long r = static_cast<long long>(i / sy);
         for (int j = 0; j < kWorkWidth; ++j) {
-            const long long c = static_cast<long long>(j / sx);
+            const long long c = column[j];
             const size_t s = static_cast<size_t>((r * width + c) * 3);
             const size_t o = static_cast<size_t>((i * kWorkWidth + j) * 3);
             out[o] = decoded[s];
@@ -211,7 +212,9 @@ GLuint loadImageTexture(int position, const char* path) {
     return loadPicture(position, path);
 }
 
-void deleteTexture(GLuint texture) { glDeleteTextures(1, &texture); }
+void deleteTexture(GLuint texture) {
+    glDeleteTextures(1, &texture);
+}
 
 // Leaves the polygon mode at GL_LINE: the panel frames and the slider drawn later in
 // the pass are outlines.

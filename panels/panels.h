@@ -14,8 +14,8 @@ namespace mw {
 
 constexpr int kWorkWidth = 256;
 constexpr int kWorkHeight = 293;
-constexpr int kWorkRowBytes = kWorkWidth * 3;                // 768
-constexpr int kWorkBytes = kWorkWidth * kWorkHeight * 3;     // 225,024
+constexpr int kWorkRowBytes = kWorkWidth * 3;             // 768
+constexpr int kWorkBytes = kWorkWidth * kWorkHeight * 3;  // 225,024
 
 // A picture on the fixed grid: 3 bytes per pixel, rows bottom-up (row 0 is the
 // bottom of the panel), pixel (x, y) at byte (y * 256 + x) * 3.
@@ -27,17 +27,17 @@ using WarpImage = std::array<int32_t, kWorkBytes>;
 struct ImageBuffers {
     WorkImage leftImage{};
     WorkImage rightImage{};
-    int leftWidth = 0, leftHeight = 0, leftChannels = 0;    // decoded size, then 256 x 293
+    int leftWidth = 0, leftHeight = 0, leftChannels = 0;  // decoded size, then 256 x 293
     int rightWidth = 0, rightHeight = 0, rightChannels = 0;
     GLuint leftTexture = 0;
     GLuint rightTexture = 0;
     GLuint morphTexture = 0;
     int morphWidth = 0, morphHeight = 0, morphChannels = 0;  // taken from the right picture
-    WorkImage morphImage{};    // the middle panel's picture, bottom row first
-    WarpImage morphWork{};     // row-pass result of the last warp
-    WarpImage leftWarp{};      // last warp of the left picture
-    WarpImage rightWarp{};     // last warp of the right picture
-    WarpImage sampleScratch{}; // row reversal of loading and of frame export
+    WorkImage morphImage{};     // the middle panel's picture, bottom row first
+    WarpImage morphWork{};      // row-pass result of the last warp
+    WarpImage leftWarp{};       // last warp of the left picture
+    WarpImage rightWarp{};      // last warp of the right picture
+    WarpImage sampleScratch{};  // row reversal of loading and of frame export
 };
 
 extern ImageBuffers images;
@@ -67,9 +67,9 @@ std::string decodePicture(const uint8_t* bytes, size_t size, WorkImage& out);
 
 // --- Strict check of picture files -------------------------------------------------
 
-constexpr long long kMaxPictureSide = 16384;            // pixels, either way
-constexpr long long kMaxPicturePixels = 64LL << 20;     // 67,108,864
-constexpr long long kMaxPictureFileBytes = 512LL << 20; // larger files are not read
+constexpr long long kMaxPictureSide = 16384;             // pixels, either way
+constexpr long long kMaxPicturePixels = 64LL << 20;      // 67,108,864
+constexpr long long kMaxPictureFileBytes = 512LL << 20;  // larger files are not read
 
 // What the check found. Accepted when reason is empty; height counts rows whichever
 // way up the file stores them. decoderBytes, when not empty, is an equivalent

@@ -15,7 +15,9 @@
 
 namespace {
 
-uint32_t read16(const uint8_t* p) { return p[0] | p[1] << 8; }
+uint32_t read16(const uint8_t* p) {
+    return p[0] | p[1] << 8;
+}
 uint32_t read32(const uint8_t* p) {
     return p[0] | p[1] << 8 | p[2] << 16 | static_cast<uint32_t>(p[3]) << 24;
 }

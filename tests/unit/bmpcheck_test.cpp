@@ -139,8 +139,8 @@ Rgb expectedAt(int j, int k) {
 }
 
 void expectTestPicture(const WorkImage& picture) {
-    const int points[][2] = {{0, 0}, {255, 0}, {0, 292}, {255, 292}, {42, 58}, {43, 59},
-                             {128, 146}, {213, 234}, {214, 235}, {100, 200}};
+    const int points[][2] = {{0, 0},   {255, 0},   {0, 292},   {255, 292}, {42, 58},
+                             {43, 59}, {128, 146}, {213, 234}, {214, 235}, {100, 200}};
     for (const auto& p : points) {
         SCOPED_TRACE(testing::Message() << "grid pixel " << p[0] << ", " << p[1]);
         const Rgb want = expectedAt(p[0], p[1]);
@@ -207,35 +207,54 @@ TEST(BmpCheckTest, AcceptedVariantsDecodeToTheSamePixels) {
     });
     // Uncompressed pixels ignore the header's masks; the decoder would apply them
     // (or refuse zero masks), so it is handed the plain masks.
-    add("V4 32-bit uncompressed, zero masks", [](BmpSpec& s) {
-        s.headerBytes = 108;
-        s.bits = 32;
-    }, true);
-    add("V4 32-bit uncompressed, blue-green-red masks", [](BmpSpec& s) {
-        s.headerBytes = 108;
-        s.bits = 32;
-        s.masks = kBgrMasks;
-    }, true);
-    add("V5 24-bit", [](BmpSpec& s) { s.headerBytes = 124; }, true);
-    add("V5 24-bit top-down", [](BmpSpec& s) {
-        s.headerBytes = 124;
-        s.topDown = true;
-    }, true);
-    add("V5 8-bit", [](BmpSpec& s) {
-        s.headerBytes = 124;
-        s.bits = 8;
-    }, true);
-    add("V5 32-bit masks with alpha", [](BmpSpec& s) {
-        s.headerBytes = 124;
-        s.bits = 32;
-        s.compression = 3;
-        s.masks = kRgbaMasks;
-    }, true);
-    add("V5 32-bit uncompressed", [](BmpSpec& s) {
-        s.headerBytes = 124;
-        s.bits = 32;
-        s.gapBytes = 4;
-    }, true);
+    add(
+        "V4 32-bit uncompressed, zero masks",
+        [](BmpSpec& s) {
+            s.headerBytes = 108;
+            s.bits = 32;
+        },
+        true);
+    add(
+        "V4 32-bit uncompressed, blue-green-red masks",
+        [](BmpSpec& s) {
+            s.headerBytes = 108;
+            s.bits = 32;
+            s.masks = kBgrMasks;
+        },
+        true);
+    add(
+        "V5 24-bit", [](BmpSpec& s) { s.headerBytes = 124; }, true);
+    add(
+        "V5 24-bit top-down",
+        [](BmpSpec& s) {
+            s.headerBytes = 124;
+            s.topDown = true;
+        },
+        true);
+    add(
+        "V5 8-bit",
+        [](BmpSpec& s) {
+            s.headerBytes = 124;
+            s.bits = 8;
+        },
+        true);
+    add(
+        "V5 32-bit masks with alpha",
+        [](BmpSpec& s) {
+            s.headerBytes = 124;
+            s.bits = 32;
+            s.compression = 3;
+            s.masks = kRgbaMasks;
+        },
+        true);
+    add(
+        "V5 32-bit uncompressed",
+        [](BmpSpec& s) {
+            s.headerBytes = 124;
+            s.bits = 32;
+            s.gapBytes = 4;
+        },
+        true);
 
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -292,7 +311,8 @@ TEST(BmpCheckTest, RefusedVariantsNameTheirReason) {
         {"RLE8", bmp([](BmpSpec& s) {
              s.bits = 8;
              s.compression = 1;
-         }), "compressed BMP (type 1)"},
+         }),
+         "compressed BMP (type 1)"},
         {"RLE4", bmp([](BmpSpec& s) { s.compression = 2; }), "compressed BMP (type 2)"},
         {"JPEG inside", bmp([](BmpSpec& s) { s.compression = 4; }), "compressed BMP (type 4)"},
         {"compression 7", bmp([](BmpSpec& s) { s.compression = 7; }), "compression type 7"},
@@ -304,23 +324,27 @@ TEST(BmpCheckTest, RefusedVariantsNameTheirReason) {
              s.compression = 3;
              s.masks = kRgbMasks;
              s.masksAfterHeader = true;
-         }), "masks behind a 40-byte header"},
+         }),
+         "masks behind a 40-byte header"},
         {"24-bit with masks", bmp([](BmpSpec& s) {
              s.headerBytes = 108;
              s.compression = 3;
-         }), "masks with 24-bit pixels"},
+         }),
+         "masks with 24-bit pixels"},
         {"V4 blue-green-red masks", bmp([](BmpSpec& s) {
              s.headerBytes = 108;
              s.bits = 32;
              s.compression = 3;
              s.masks = kBgrMasks;
-         }), "masks other than 8-bit RGB"},
+         }),
+         "masks other than 8-bit RGB"},
         {"V4 alpha in the low byte", bmp([](BmpSpec& s) {
              s.headerBytes = 108;
              s.bits = 32;
              s.compression = 3;
              s.masks = {0xFF0000, 0xFF00, 0xFF, 0xFF};
-         }), "masks other than 8-bit RGB"},
+         }),
+         "masks other than 8-bit RGB"},
         {"width 0", bmp([](BmpSpec& s) { s.width = 0; }), "width 0 outside"},
         {"negative width", bmp([](BmpSpec& s) { s.width = -6; }), "width -6 outside"},
         {"width 16385", bmp([](BmpSpec& s) { s.width = 16385; }), "width 16385 outside"},
@@ -332,11 +356,13 @@ TEST(BmpCheckTest, RefusedVariantsNameTheirReason) {
         {"65536 x 65536, a wrapping product", bmp([](BmpSpec& s) {
              s.width = 65536;
              s.height = 65536;
-         }), "width 65536 outside"},
+         }),
+         "width 65536 outside"},
         {"16384 x 4097", bmp([](BmpSpec& s) {
              s.width = 16384;
              s.height = 4097;
-         }), "more than 67108864 pixels"},
+         }),
+         "more than 67108864 pixels"},
         {"pixel offset inside the header", bmp([](BmpSpec& s) { s.offsetShift = -2; }),
          "inside the headers"},
         {"last byte missing", bmp([](BmpSpec& s) { s.cut = 1; }),
@@ -346,37 +372,45 @@ TEST(BmpCheckTest, RefusedVariantsNameTheirReason) {
         {"8-bit without palette", bmp([](BmpSpec& s) {
              s.bits = 8;
              s.paletteEntries = 0;
-         }), "without a palette"},
+         }),
+         "without a palette"},
         {"8-bit, 257 palette entries", bmp([](BmpSpec& s) {
              s.bits = 8;
              s.paletteEntries = 257;
-         }), "palette of 257 entries"},
+         }),
+         "palette of 257 entries"},
         {"8-bit, 300 colours declared", bmp([](BmpSpec& s) {
              s.bits = 8;
              s.coloursUsed = 300;
-         }), "palette of 300 entries declared"},
+         }),
+         "palette of 300 entries declared"},
         {"8-bit index past the palette", bmp([](BmpSpec& s) {
              s.bits = 8;
              s.indexOverride = 30;
-         }), "palette index 30 outside the 30 entries"},
+         }),
+         "palette index 30 outside the 30 entries"},
         {"8-bit index past the declared colours", bmp([](BmpSpec& s) {
              s.bits = 8;
              s.coloursUsed = 29;
-         }), "palette index 29 outside the 29 entries"},
+         }),
+         "palette index 29 outside the 29 entries"},
         {"8-bit index into the gap", bmp([](BmpSpec& s) {
              s.bits = 8;
              s.gapBytes = 8;
              s.indexOverride = 31;
-         }), "palette index 31 outside the 30 entries"},
+         }),
+         "palette index 31 outside the 30 entries"},
         {"V5 8-bit index past the palette", bmp([](BmpSpec& s) {
              s.headerBytes = 124;
              s.bits = 8;
              s.indexOverride = 255;
-         }), "palette index 255 outside"},
+         }),
+         "palette index 255 outside"},
         {"V5 pixels cut short", bmp([](BmpSpec& s) {
              s.headerBytes = 124;
              s.cut = 3;
-         }), "truncated pixel data"},
+         }),
+         "truncated pixel data"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -421,8 +455,7 @@ protected:
 
 TEST_F(PictureFileTest, FilesThatCannotBeReadGiveTheirReason) {
     std::vector<uint8_t> bytes = {1, 2, 3};
-    EXPECT_EQ(readPictureFile((dir + "/missing.bmp").c_str(), bytes),
-              "No such file or directory");
+    EXPECT_EQ(readPictureFile((dir + "/missing.bmp").c_str(), bytes), "No such file or directory");
     EXPECT_TRUE(bytes.empty());
 
     const std::string folder = dir + "/folder.bmp";

@@ -37,7 +37,9 @@ Rgb coordinateColour(int x, int y) {
 }
 
 // Source (column, row) of a grid pixel, row counted from the top.
-std::pair<int, int> sourceOf(Rgb c) { return {c.r | (c.b >> 4) << 8, c.g | (c.b & 15) << 8}; }
+std::pair<int, int> sourceOf(Rgb c) {
+    return {c.r | (c.b >> 4) << 8, c.g | (c.b & 15) << 8};
+}
 
 class ImagesTest : public ::testing::Test {
 protected:
@@ -115,26 +117,35 @@ TEST_F(ImagesTest, BottomRowComesFirstAndMiddleRowStays) {
 TEST_F(ImagesTest, ResamplingPicksSourceColumnsAndRowsByTruncatedDivision) {
     struct Case {
         int w, h;
-        int gridX, gridY;          // y from the bottom
-        int sourceX, sourceY;      // y from the top
+        int gridX, gridY;      // y from the bottom
+        int sourceX, sourceY;  // y from the top
     };
     const Case cases[] = {
-        {128, 293, 0, 292, 0, 0},      {128, 293, 1, 292, 0, 0},
-        {128, 293, 2, 292, 1, 0},      {128, 293, 255, 0, 127, 292},
-        {300, 293, 255, 292, 298, 0},  {300, 293, 0, 292, 0, 0},
-        {300, 293, 128, 292, 150, 0},  {256, 586, 10, 292, 10, 0},
-        {256, 586, 10, 0, 10, 584},    {256, 100, 0, 0, 0, 99},
-        {256, 100, 0, 292, 0, 0},      {1, 1, 255, 292, 0, 0},
-        {1, 1, 0, 0, 0, 0},            {4000, 3, 255, 0, 3984, 2},
-        {6, 5, 42, 292, 0, 0},         {6, 5, 43, 292, 1, 0},
-        {6, 5, 255, 0, 5, 4},          {6, 5, 0, 57, 0, 4},
+        {128, 293, 0, 292, 0, 0},
+        {128, 293, 1, 292, 0, 0},
+        {128, 293, 2, 292, 1, 0},
+        {128, 293, 255, 0, 127, 292},
+        {300, 293, 255, 292, 298, 0},
+        {300, 293, 0, 292, 0, 0},
+        {300, 293, 128, 292, 150, 0},
+        {256, 586, 10, 292, 10, 0},
+        {256, 586, 10, 0, 10, 584},
+        {256, 100, 0, 0, 0, 99},
+        {256, 100, 0, 292, 0, 0},
+        {1, 1, 255, 292, 0, 0},
+        {1, 1, 0, 0, 0, 0},
+        {4000, 3, 255, 0, 3984, 2},
+        {6, 5, 42, 292, 0, 0},
+        {6, 5, 43, 292, 1, 0},
+        {6, 5, 255, 0, 5, 4},
+        {6, 5, 0, 57, 0, 4},
         {6, 5, 0, 58, 0, 3},
         // 192 / (256.0 / 300) lands just below 225: the step's rounding shows.
         {300, 293, 192, 292, 224, 0},
     };
     for (const Case& c : cases) {
-        SCOPED_TRACE(testing::Message() << c.w << " x " << c.h << " at grid " << c.gridX
-                                        << ", " << c.gridY);
+        SCOPED_TRACE(testing::Message()
+                     << c.w << " x " << c.h << " at grid " << c.gridX << ", " << c.gridY);
         const WorkImage& picture = resampled(c.w, c.h);
         EXPECT_EQ(sourceOf(gridPixel(picture, c.gridX, c.gridY)),
                   std::make_pair(c.sourceX, c.sourceY));
@@ -209,8 +220,7 @@ TEST_F(ImagesTest, LoadImagesLoadsRightThenMorphThenLeft) {
               std::vector<uint8_t>(images.leftImage.begin(), images.leftImage.end()));
     EXPECT_EQ(gridPixel(images.leftImage, 255, 292), (Rgb{9, 8, 7}));
     EXPECT_EQ(sourceOf(gridPixel(images.rightImage, 255, 292)), std::make_pair(298, 0));
-    for (int* v : {&images.leftWidth, &images.rightWidth, &images.morphWidth})
-        EXPECT_EQ(*v, 256);
+    for (int* v : {&images.leftWidth, &images.rightWidth, &images.morphWidth}) EXPECT_EQ(*v, 256);
     for (int* v : {&images.leftHeight, &images.rightHeight, &images.morphHeight})
         EXPECT_EQ(*v, 293);
     for (int* v : {&images.leftChannels, &images.rightChannels, &images.morphChannels})
@@ -230,8 +240,8 @@ TEST_F(ImagesTest, PictureThatCannotBeLoadedStopsWithOneLineNamingIt) {
     const Case cases[] = {
         {good, dir + "/missing.bmp",
          "cannot load picture " + dir + "/missing.bmp: No such file or directory\n", 0},
-        {dir + "/folder.bmp", good,
-         "cannot load picture " + dir + "/folder.bmp: is a directory\n", 2},
+        {dir + "/folder.bmp", good, "cannot load picture " + dir + "/folder.bmp: is a directory\n",
+         2},
         {good, dir + "/empty.bmp", "cannot load picture " + dir + "/empty.bmp: empty file\n", 0},
     };
     for (const Case& c : cases) {
@@ -254,10 +264,14 @@ TEST_F(ImagesTest, ImageQuadsFillPanelsAndLeavePolygonModeAtLine) {
         return std::vector<std::string>{
             "glBindTexture(GL_TEXTURE_2D, " + std::to_string(texture) + ")",
             "glBegin(GL_QUADS)",
-            "glTexCoord2d(0, 0)", "glVertex2d(" + a + ", 100)",
-            "glTexCoord2d(1, 0)", "glVertex2d(" + b + ", 100)",
-            "glTexCoord2d(1, 1)", "glVertex2d(" + b + ", 500)",
-            "glTexCoord2d(0, 1)", "glVertex2d(" + a + ", 500)",
+            "glTexCoord2d(0, 0)",
+            "glVertex2d(" + a + ", 100)",
+            "glTexCoord2d(1, 0)",
+            "glVertex2d(" + b + ", 100)",
+            "glTexCoord2d(1, 1)",
+            "glVertex2d(" + b + ", 500)",
+            "glTexCoord2d(0, 1)",
+            "glVertex2d(" + a + ", 500)",
             "glEnd()"};
     };
     for (bool morphing : {false, true}) {
