@@ -220,7 +220,10 @@ TEST_F(AnimationTest, FrameFileHoldsThePictureTopRowFirst) {
 TEST_F(AnimationTest, EachStepWritesTheComposedPicture) {
     fillAsymmetric();
     startAnimation();
+    gldouble::reset();
     advanceAnimation();
+    EXPECT_EQ(gldouble::count("glTexImage2D"), 1);       // one composition per step
+    EXPECT_EQ(gldouble::count("glutPostRedisplay"), 1);  // which asks for the next step
     int width = 0, height = 0, channels = 0;
     unsigned char* decoded = SOIL_load_image("IMAGE_SEQUENCE_1/img_seq_0.010000.BMP", &width,
                                              &height, &channels, 0);
