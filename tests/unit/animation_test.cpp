@@ -100,8 +100,11 @@ TEST_F(AnimationTest, FullRunWritesHundredAndOneFramesWithFloatStepNames) {
     const struct {
         int step;
         float value;
-    } exact[] = {{5, 0x1.99999ap-5f}, {50, 0x1.fffff4p-2f}, {84, 0x1.ae146ap-1f},
-                 {100, 0x1.ffffeap-1f}, {101, 1.0f}};
+    } exact[] = {{5, 0x1.99999ap-5f},
+                 {50, 0x1.fffff4p-2f},
+                 {84, 0x1.ae146ap-1f},
+                 {100, 0x1.ffffeap-1f},
+                 {101, 1.0f}};
     ASSERT_EQ(values.size(), 101u);
     for (const auto& e : exact) {
         SCOPED_TRACE(e.step);
@@ -198,20 +201,18 @@ TEST_F(AnimationTest, FrameFileHoldsThePictureTopRowFirst) {
     ASSERT_EQ(file.size(), 54u + kWorkBytes);
     EXPECT_EQ(file[0], 'B');
     EXPECT_EQ(file[1], 'M');
-    EXPECT_EQ(file[10], 54);                                // pixel data offset
-    EXPECT_EQ(file[18] | file[19] << 8, kWorkWidth);        // width
-    EXPECT_EQ(file[22] | file[23] << 8, kWorkHeight);       // height > 0: bottom-up
-    EXPECT_EQ(file[28], 24);                                // bits per pixel
-    const struct {
-        int fileRow, pictureRow;
-    } rows[] = {{0, 0}, {146, 146}, {292, 292}, {1, 1}};
-    for (const auto& c : rows) {
-        SCOPED_TRACE(c.fileRow);
-        const uint8_t* p = file.data() + 54 + c.fileRow * kWorkRowBytes;
+    EXPECT_EQ(file[10], 54);                           // pixel data offset
+    EXPECT_EQ(file[18] | file[19] << 8, kWorkWidth);   // width
+    EXPECT_EQ(file[22] | file[23] << 8, kWorkHeight);  // height > 0: bottom-up
+    EXPECT_EQ(file[28], 24);                           // bits per pixel
+    // File row r is picture row r counted from the bottom, as in morphImage.
+    for (int r : {0, 1, 146, 292}) {
+        SCOPED_TRACE(r);
+        const uint8_t* p = file.data() + 54 + r * kWorkRowBytes;
         for (int x : {0, 1, 255}) {
-            EXPECT_EQ(p[x * 3 + 0], sampleAt(c.pictureRow, x, 2));
-            EXPECT_EQ(p[x * 3 + 1], sampleAt(c.pictureRow, x, 1));
-            EXPECT_EQ(p[x * 3 + 2], sampleAt(c.pictureRow, x, 0));
+            EXPECT_EQ(p[x * 3 + 0], sampleAt(r, x, 2));
+            EXPECT_EQ(p[x * 3 + 1], sampleAt(r, x, 1));
+            EXPECT_EQ(p[x * 3 + 2], sampleAt(r, x, 0));
         }
     }
 }
@@ -225,8 +226,8 @@ TEST_F(AnimationTest, EachStepWritesTheComposedPicture) {
     EXPECT_EQ(gldouble::count("glTexImage2D"), 1);       // one composition per step
     EXPECT_EQ(gldouble::count("glutPostRedisplay"), 1);  // which asks for the next step
     int width = 0, height = 0, channels = 0;
-    unsigned char* decoded = SOIL_load_image("IMAGE_SEQUENCE_1/img_seq_0.010000.BMP", &width,
-                                             &height, &channels, 0);
+    unsigned char* decoded =
+        SOIL_load_image("IMAGE_SEQUENCE_1/img_seq_0.010000.BMP", &width, &height, &channels, 0);
     ASSERT_NE(decoded, nullptr);
     ASSERT_EQ(width * height * channels, kWorkBytes);
     int wrong = 0;

@@ -166,10 +166,11 @@ TEST_F(DirectoryLayerTest, ReadOnlyWorkingDirectory) {
     EXPECT_FALSE(removeSequenceDirectory("IMAGE_SEQUENCE_1"));
     EXPECT_FALSE(createSequenceDirectory("IMAGE_SEQUENCE_2"));
     const std::string message = testing::internal::GetCapturedStderr();
-    EXPECT_NE(message.find("cannot remove IMAGE_SEQUENCE_1: Permission denied"),
-              std::string::npos) << message;
+    EXPECT_NE(message.find("cannot remove IMAGE_SEQUENCE_1: Permission denied"), std::string::npos)
+        << message;
     EXPECT_NE(message.find("cannot create directory IMAGE_SEQUENCE_2: Permission denied"),
-              std::string::npos) << message;
+              std::string::npos)
+        << message;
 }
 
 }  // namespace
