@@ -48,7 +48,8 @@ void blendWarps(float morphT) {
     const double t = morphT;
     const double keep = 1.0 - t;
     for (int i = 0; i < kWorkBytes; ++i)
-        images.morphImage[i] = lowByteOfTruncation(keep * images.leftWarp[i] + t * images.rightWarp[i]);
+        images.morphImage[i] =
+            lowByteOfTruncation(keep * images.leftWarp[i] + t * images.rightWarp[i]);
 }
 
 }  // namespace
@@ -58,21 +59,21 @@ void blendWarps(float morphT) {
 void composeMorph() {
     const int cc = store.curveCount;
     switch (state.viewMode) {
-    case kViewLeft:
-        warpLeft(cc);
-        copyLowBytes(images.leftWarp);
-        break;
-    case kViewRight:
-        warpRight(cc);
-        copyLowBytes(images.rightWarp);
-        break;
-    case kViewBoth:
-        warpLeft(cc);
-        warpRight(cc);
-        blendWarps(state.morphT);
-        break;
-    default:  // nothing to warp: the previous picture is uploaded again
-        break;
+        case kViewLeft:
+            warpLeft(cc);
+            copyLowBytes(images.leftWarp);
+            break;
+        case kViewRight:
+            warpRight(cc);
+            copyLowBytes(images.rightWarp);
+            break;
+        case kViewBoth:
+            warpLeft(cc);
+            warpRight(cc);
+            blendWarps(state.morphT);
+            break;
+        default:  // nothing to warp: the previous picture is uploaded again
+            break;
     }
     glBindTexture(GL_TEXTURE_2D, images.morphTexture);
     glTexImage2D(GL_TEXTURE_2D, 0, GL_RGB, kWorkWidth, kWorkHeight, 0, GL_RGB, GL_UNSIGNED_BYTE,

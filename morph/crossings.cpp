@@ -104,8 +104,8 @@ bool findCrossing(int c, float v, ScanPass pass, float& other) {
         const float s3 = pointCoordinate(c, k + 2, searched);
         float t = -1.0f;
         if (state.useBinarySearch) {
-            t = bisectCurveParameter(row ? 'v' : 'h', kCrossingTolerance, 0.0f, 1.0f, v, s0, s1,
-                                     s2, s3);
+            t = bisectCurveParameter(row ? 'v' : 'h', kCrossingTolerance, 0.0f, 1.0f, v, s0, s1, s2,
+                                     s3);
             if (t == -1.0f) continue;
         } else {
             float roots[3] = {-1.0f, -1.0f, -1.0f};
@@ -127,10 +127,9 @@ bool findCrossing(int c, float v, ScanPass pass, float& other) {
             }
             if (!accepted) continue;
         }
-        other = catmullRomValue(t, pointCoordinate(c, k - 1, reported),
-                                pointCoordinate(c, k, reported),
-                                pointCoordinate(c, k + 1, reported),
-                                pointCoordinate(c, k + 2, reported));
+        other = catmullRomValue(
+            t, pointCoordinate(c, k - 1, reported), pointCoordinate(c, k, reported),
+            pointCoordinate(c, k + 1, reported), pointCoordinate(c, k + 2, reported));
         return true;
     }
     return false;

@@ -43,9 +43,14 @@ TEST_F(ComposeTest, ViewThreeBlendsByMorphTInDouble) {
         int left, right, expected;
     };
     const Case cases[] = {
-        {0.0f, 200, 13, 200},  {1.0f, 200, 13, 13},  {0.5f, 255, 0, 127},
-        {0.5f, 0, 255, 127},   {0.5f, 100, 201, 150}, {0.25f, 255, 0, 191},
-        {0.0f, 255, 0, 255},   {1.0f, 0, 255, 255},
+        {0.0f, 200, 13, 200},
+        {1.0f, 200, 13, 13},
+        {0.5f, 255, 0, 127},
+        {0.5f, 0, 255, 127},
+        {0.5f, 100, 201, 150},
+        {0.25f, 255, 0, 191},
+        {0.0f, 255, 0, 255},
+        {1.0f, 0, 255, 255},
         // 0.01f is a little above 0.01: 0.99 * 0 + t * 100 in float would round up to 1.
         {0.01f, 0, 100, 0},
     };
@@ -136,8 +141,8 @@ TEST_F(ComposeTest, WithoutCurvesTheEndsOfTheSliderShowThePictures) {
         state.morphT = t;
         composeMorph();
         const WorkImage& expected = t == 0.0f ? images.leftImage : images.rightImage;
-        EXPECT_TRUE(std::equal(images.morphImage.begin(), images.morphImage.end(),
-                               expected.begin()));
+        EXPECT_TRUE(
+            std::equal(images.morphImage.begin(), images.morphImage.end(), expected.begin()));
     }
 }
 
@@ -221,6 +226,65 @@ TEST_F(ComposeTest, SliderDraggedBeyondTheTrackRecomposesWithUnchangedMorphT) {
         EXPECT_EQ(state.morphT, c.t);
         EXPECT_EQ(gldouble::count("glTexImage2D"), 1);
         EXPECT_EQ(images.morphImage[1234], c.expected);
+    }
+}
+
+// A net that breaks every assumption of the warp: a vertical curve drawn upwards,
+// one of two points, one dragged far outside the window, horizontal curves that
+// cross each other on the right, one that spans only part of the width there.
+void makeUnrulyNet() {
+    const int xs[] = {120, 200, 260, 330};
+    for (int i = 0; i < 4; ++i) {
+        const int points = i == 2 ? 2 : 5;
+        for (int j = 0; j < points; ++j) {
+            const int y = i == 1 ? 94 + 103 * j : 506 - 103 * j;
+            appendPointPair(xs[i] + 3 * (j % 2), y);
+        }
+        startNextCurve();
+    }
+    for (int i = 0; i < 4; ++i) {
+        for (int j = 0; j < 5; ++j) appendPointPair(44 + 90 * j, 180 + 80 * i + 2 * (j % 3));
+        startNextCurve();
+    }
+    const int n = store.curveCount / 2;  // 9: the right bank starts at curve 9
+    for (int j = 0; j < 5; ++j) {
+        store.controlPoints[slotOf(3, j)] = -3000.0f + 2000.0f * static_cast<float>(j);
+        store.controlPoints[slotOf(n + 6, j) + 1] = 430.0f - 2 * static_cast<float>(j);
+        store.controlPoints[slotOf(n + 7, j) + 1] = 190.0f + 3 * static_cast<float>(j);
+        store.controlPoints[slotOf(n + 5, j)] = 1000.0f + 20 * static_cast<float>(j);
+    }
+    store.controlPoints[slotOf(n, 2)] = 1190.0f;  // bulges across its neighbours
+    for (int c = 0; c < store.curveCount; ++c) drawCurve(c, false);
+    buildIntermediateCurves();
+    for (int c = store.curveCount; c < store.curveCount + store.curveCount / 2; ++c)
+        drawCurve(c, true);
+}
+
+TEST_F(ComposeTest, UnrulyNetComposesAtEveryLevelAndInversion) {
+    paintPictures();
+    gldouble::recording = false;
+    for (float t : {0.2f, 0.9f}) {
+        store = CurveStore{};
+        state.morphT = t;
+        makeUnrulyNet();
+        for (int level = 1; level <= 3; ++level) {
+            for (bool bisection : {true, false}) {
+                for (int view : {1, 2}) {  // view 3 runs the same two warps
+                    SCOPED_TRACE(::testing::Message()
+                                 << "t " << t << " level " << level << " bisection " << bisection
+                                 << " view " << view);
+                    state.qualityLevel = level;
+                    state.useBinarySearch = bisection;
+                    state.viewMode = view;
+                    composeMorph();
+                    EXPECT_EQ(morph.intersectionCount % 2, 0);
+                    EXPECT_GT(morph.intersectionCount, 0);
+                    const WarpImage& warp = view == 1 ? images.leftWarp : images.rightWarp;
+                    EXPECT_TRUE(std::all_of(warp.begin(), warp.end(),
+                                            [](int32_t v) { return v >= 0 && v <= 255; }));
+                }
+            }
+        }
     }
 }
 

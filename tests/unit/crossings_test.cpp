@@ -260,8 +260,8 @@ TEST_F(CrossingsTest, CurveCrossingOnOneSideOnlyDropsOutOfBothLists) {
 TEST_F(CrossingsTest, ListsStayWithinTheirCapacity) {
     // Every curve number crossing the row: the lists keep 97 crossings and the borders.
     for (int c = 0; c < kCurveNumbers; ++c) setUnevenVertical(c, 200);
-    const int n = buildCrossingLists(ScanPass::Row, 213, 0, kCurveNumbers, 0, kCurveNumbers,
-                                     50, 400, 450, 800);
+    const int n = buildCrossingLists(ScanPass::Row, 213, 0, kCurveNumbers, 0, kCurveNumbers, 50,
+                                     400, 450, 800);
     EXPECT_EQ(n, kCrossingListSize - 1);
     EXPECT_EQ(morph.sourceCrossings[n - 2], 200.0f);
     EXPECT_EQ(morph.sourceCrossings[n - 1], 400.0f);
