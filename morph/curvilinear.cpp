@@ -78,7 +78,9 @@ bool findParameter(float tolerance, float target, float p0, float p1, float p2, 
     return false;
 }
 
-int entryLimit(int level) { return level == 3 ? kMaxPreciseEntries : kMaxSimpleEntries; }
+int entryLimit(int level) {
+    return level == 3 ? kMaxPreciseEntries : kMaxSimpleEntries;
+}
 
 // Level 2: source position for p on plot segment s.
 float simplePosition(int s, float p) {

@@ -58,15 +58,18 @@ void mapRowLinear(const WorkImage& input, int row, int n, int sourceLeft, int mo
         // pixel at the interval's start, as does a source interval of one pixel.
         double q = 0.0;
         if (destinationSpan != 0 && sourceSpan != 0) {
-            const float ratio = static_cast<float>(static_cast<double>(destinationSpan) / sourceSpan);
+            const float ratio =
+                static_cast<float>(static_cast<double>(destinationSpan) / sourceSpan);
             q = 1.0 / ratio;
         }
         // b0 is a pixel start, so starting at 0 keeps x on pixel starts.
         const int xEnd = std::min(b1, kWorkRowBytes);
         for (int x = std::max(b0, 0); x < xEnd; x += 3) {
             const int d = truncInto((x - b0) * q, -kOffsetLimit, kOffsetLimit);
-            const int s = std::clamp(a0 + nextPixelOffset(static_cast<float>(d)) - 3, 0, kLastRowByte);
-            for (int k = 0; k < 3; ++k) images.morphWork[rowStart + x + k] = input[rowStart + s + k];
+            const int s =
+                std::clamp(a0 + nextPixelOffset(static_cast<float>(d)) - 3, 0, kLastRowByte);
+            for (int k = 0; k < 3; ++k)
+                images.morphWork[rowStart + x + k] = input[rowStart + s + k];
         }
     }
 }
@@ -90,7 +93,8 @@ void mapColumnLinear(WarpImage& output, int column, int n) {
             if (ratio != 0.0f) q = 1.0 / ratio;
         }
         if (!std::isfinite(q)) q = 0.0;
-        for (int y = truncInto(d0, 0, kWorkHeight); y < kWorkHeight && static_cast<float>(y) < d1; ++y) {
+        for (int y = truncInto(d0, 0, kWorkHeight); y < kWorkHeight && static_cast<float>(y) < d1;
+             ++y) {
             const float offset = static_cast<float>(y) - d0;
             const int e = truncInto(offset * q, -kOffsetLimit, kOffsetLimit);
             const int sy = truncInto(static_cast<float>(e) + c0, 0, kWorkHeight - 1);
@@ -120,10 +124,9 @@ void warpImage(int side, WarpImage& output, int sourceVerticalFirst, int sourceV
         }
     }
     for (int c = 0; c < kWorkWidth; ++c) {
-        const int n = buildCrossingLists(ScanPass::Column, c, sourceHorizontalFirst,
-                                         sourceHorizontalEnd, morphHorizontalFirst,
-                                         morphHorizontalEnd, sourceLeft, sourceRight, morphLeft,
-                                         morphRight);
+        const int n = buildCrossingLists(
+            ScanPass::Column, c, sourceHorizontalFirst, sourceHorizontalEnd, morphHorizontalFirst,
+            morphHorizontalEnd, sourceLeft, sourceRight, morphLeft, morphRight);
         if (level == 1) {
             mapColumnLinear(output, c, n);
         } else if (level == 2 || level == 3) {

@@ -142,8 +142,8 @@ TEST_F(CurvilinearTest, OneCrossingPerLineBendsTheRowThroughIt) {
     const struct {
         int p;
         double source;
-    } expected[] = {{10, 51.92}, {32, 88.54}, {100, 159.03}, {160, 202.62}, {200, 228.52},
-                    {250, 254.78}};
+    } expected[] = {{10, 51.92},   {32, 88.54},   {100, 159.03},
+                    {160, 202.62}, {200, 228.52}, {250, 254.78}};
     for (const Mode& m : kModes) {
         SCOPED_TRACE(testing::Message() << "level " << m.level << " bisection " << m.bisection);
         state.useBinarySearch = m.bisection;
@@ -281,7 +281,8 @@ TEST_F(CurvilinearTest, WarpWithoutCurvesAndRootsCopiesThePicture) {
         state.qualityLevel = level;
         images.leftWarp.fill(-1);
         warpImage(1, images.leftWarp, 0, 0, 0, 0, 0, 0, 0, 0, 50, 400, 450, 800);
-        for (int i = 0; i < kWorkBytes; ++i) ASSERT_EQ(images.leftWarp[i], images.leftImage[i]) << i;
+        for (int i = 0; i < kWorkBytes; ++i)
+            ASSERT_EQ(images.leftWarp[i], images.leftImage[i]) << i;
     }
 }
 
@@ -303,18 +304,34 @@ TEST_F(CurvilinearTest, AwkwardNetsWarpInsideTheBuffersAtEveryLevel) {
         }
         return points;
     };
-    auto reversed = [](std::vector<Point> points) { return std::vector<Point>(points.rbegin(), points.rend()); };
+    auto reversed = [](std::vector<Point> points) {
+        return std::vector<Point>(points.rbegin(), points.rend());
+    };
     const Net nets[] = {
-        {"ordinary", {v1, v2}, {shift(v1, 410, 0), shift(v2, 380, 0)}, {h1, h2},
+        {"ordinary",
+         {v1, v2},
+         {shift(v1, 410, 0), shift(v2, 380, 0)},
+         {h1, h2},
          {shift(h1, 400, 30), shift(h2, 400, -20)}},
-        {"crossed over", {v1, v2}, {shift(v2, 400, 0), shift(v1, 400, 0)}, {h1, h2},
+        {"crossed over",
+         {v1, v2},
+         {shift(v2, 400, 0), shift(v1, 400, 0)},
+         {h1, h2},
          {shift(h2, 400, 0), shift(h1, 400, 0)}},
-        {"far outside", {v1, v2}, {shift(v1, 5000, 0), shift(v2, -3000, 0)}, {h1, h2},
+        {"far outside",
+         {v1, v2},
+         {shift(v1, 5000, 0), shift(v2, -3000, 0)},
+         {h1, h2},
          {shift(h1, 400, 9000), shift(h2, 400, -700)}},
-        {"drawn backwards", {reversed(v1), v2}, {shift(v1, 400, 0), reversed(shift(v2, 400, 0))},
-         {h1, reversed(h2)}, {reversed(shift(h1, 400, 0)), shift(h2, 400, 0)}},
-        {"partial and short", {{{150, 450}, {150, 300}, {150, 250}}, {{300, 500}, {300, 80}}},
-         {shift(v1, 400, 0), shift(v2, 400, 0)}, {{{30, 200}, {100, 210}, {120, 190}}, h2},
+        {"drawn backwards",
+         {reversed(v1), v2},
+         {shift(v1, 400, 0), reversed(shift(v2, 400, 0))},
+         {h1, reversed(h2)},
+         {reversed(shift(h1, 400, 0)), shift(h2, 400, 0)}},
+        {"partial and short",
+         {{{150, 450}, {150, 300}, {150, 250}}, {{300, 500}, {300, 80}}},
+         {shift(v1, 400, 0), shift(v2, 400, 0)},
+         {{{30, 200}, {100, 210}, {120, 190}}, h2},
          {shift(h1, 400, 0), {{430, 400}, {800, 400}}}},
     };
     fillPicture(images.leftImage);
@@ -327,10 +344,10 @@ TEST_F(CurvilinearTest, AwkwardNetsWarpInsideTheBuffersAtEveryLevel) {
             setCurve(8 + i, net.morphVertical[i]);
             setCurve(10 + i, net.morphHorizontal[i]);
         }
-        for (const Mode& m : {Mode{1, true}, Mode{1, false}, kModes[0], kModes[1], kModes[2],
-                              kModes[3]}) {
-            SCOPED_TRACE(testing::Message() << net.name << " level " << m.level << " bisection "
-                                            << m.bisection);
+        for (const Mode& m :
+             {Mode{1, true}, Mode{1, false}, kModes[0], kModes[1], kModes[2], kModes[3]}) {
+            SCOPED_TRACE(testing::Message()
+                         << net.name << " level " << m.level << " bisection " << m.bisection);
             state.qualityLevel = m.level;
             state.useBinarySearch = m.bisection;
             images.leftWarp.fill(-1);

@@ -71,8 +71,8 @@ TEST_F(WarpTest, NextPixelOffsetIsTheStartOfTheFollowingPixel) {
     const struct {
         float v;
         int offset;
-    } cases[] = {{0.0f, 3}, {2.9f, 3}, {3.0f, 6}, {-4.0f, 0}, {-1.0f, 3},
-                 {767.9f, 768}, {384.0f, 387}, {460.8f, 462}};
+    } cases[] = {{0.0f, 3},  {2.9f, 3},     {3.0f, 6},     {-4.0f, 0},
+                 {-1.0f, 3}, {767.9f, 768}, {384.0f, 387}, {460.8f, 462}};
     for (const auto& c : cases) {
         SCOPED_TRACE(c.v);
         EXPECT_EQ(nextPixelOffset(c.v), c.offset);
@@ -109,9 +109,7 @@ TEST_F(WarpTest, RowPassWorkedExampleWithOneCurveInEachNet) {
 
 TEST_F(WarpTest, RowPassWithoutCurvesCopiesTheRowOfEitherPicture) {
     fillColumnCodedPicture(images.rightImage);
-    const struct {
-        int left, right;
-    } panels[] = {{50, 400}, {850, 1200}};
+    const struct { int left, right; } panels[] = {{50, 400}, {850, 1200}};
     for (const auto& panel : panels) {
         SCOPED_TRACE(panel.left);
         const float l = static_cast<float>(panel.left);
