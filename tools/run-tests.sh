@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs, builds and runs every test: unit and drawing tests, end-to-end tests in
-# a real window under Xvfb, then the unit tests again under AddressSanitizer and
-# UndefinedBehaviorSanitizer.
+# a real window under Xvfb, the unit tests again under AddressSanitizer and
+# UndefinedBehaviorSanitizer with a longer random-gesture soak, and a bounded run
+# of the picture-loading fuzz target.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 tools/setup.sh --tests
@@ -15,3 +16,11 @@ cmake -S . -B build-sanitize -DCMAKE_BUILD_TYPE=RelWithDebInfo -DBUILD_TESTING=O
       -DWORKSTATION_SANITIZE=ON
 cmake --build build-sanitize -j"$jobs" --target unit_tests
 (cd build-sanitize && ctest --output-on-failure -j"$jobs" -L unit)
+
+# The random-gesture soak at length under the sanitizers (fixed seeds, printed).
+(cd build-sanitize && SOAK_EVENTS="${SOAK_EVENTS:-40000}" ./tests/unit_tests --gtest_filter='Soak.*')
+
+# A bounded run of the picture-loading fuzz target (clang, libFuzzer).
+tools/fuzz-pictures.sh "${FUZZ_SECONDS:-60}"
+
+echo "All tests passed."
