@@ -112,7 +112,8 @@ class Picture:
 
     def save_png(self, path):
         ppm = b"P6 %d %d 255\n" % (self.width, self.height) + bytes(self.data)
-        subprocess.run([CONVERT, "ppm:-", path], input=ppm, check=True, timeout=30)
+        subprocess.run([CONVERT, "ppm:-", "-strip", "-define", "png:exclude-chunks=date,time",
+                        path], input=ppm, check=True, timeout=30)
 
 
 def parse_ppm(blob):
@@ -702,16 +703,26 @@ def draw_net(ws, curves=NET, each=False):
             ws.clicks(curve + [EMPTY_SPOT], buttons=[1] * len(curve) + [3])
 
 
-def reshape_right_net(ws, curves=NET, moves=RESHAPE):
-    """Drags the mirror points on the right picture to their new places, all in
-    one go: the short pauses between motion events let the program redraw, and no
-    tangent handle of this net comes near a point that is grabbed."""
+def reshape_right_net(ws, curves=NET, moves=RESHAPE, each=False):
+    """Drags the mirror points on the right picture to their new places.
+
+    A press grabs the first point or tangent handle within reach in store order,
+    and a point is tested after the handles of the points before it. Moving a
+    point swings the handle of the point before it towards the next one, so each
+    curve is reshaped from its last point backwards: the points before the one
+    being grabbed, and their handles, are still where the net put them. With
+    `each`, waits for the redisplay of every drag; otherwise sends all drags at
+    once (the pauses between motion events let the program redraw)."""
     drags = []
     for curve in curves:
-        for point in curve:
+        for point in reversed(curve):
             if point in moves and moves[point] != point:
                 (x0, y0), (x1, y1) = point, moves[point]
                 drags.append(((x0 + MIRROR, y0), (x1 + MIRROR, y1)))
+    if each:
+        for start, end in drags:
+            ws.drag(*start, *end, steps=6, pause=0.02)
+        return ws.last
     return ws.drags(drags)
 
 
