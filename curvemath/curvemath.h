@@ -38,12 +38,12 @@ template <typename ValueAt>
 float bisectWith(ValueAt&& valueAt, char mode, float tolerance, float low, float high,
                  float target) {
     const double tol = tolerance;
+    const bool falling = mode == 'v';  // every other mode searches a rising coordinate
     while (high > low) {
         const float mid = static_cast<float>((static_cast<double>(low) + high) * 0.5);
         const float v = valueAt(mid);
         if (v + tol > target && v - tol < target) return mid;
         const float oldLow = low, oldHigh = high;
-        const bool falling = mode == 'v';  // every other mode searches a rising coordinate
         if (v > target) {
             (falling ? low : high) = mid;
         } else if (v < target) {
