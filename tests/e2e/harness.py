@@ -513,32 +513,43 @@ class Workstation:
         self._xdo(*commands)
         return self.settle(before, stable=True)
 
-    def _drag_commands(self, x0, y0, x1, y1, steps, first_step, pause):
+    def _drag_commands(self, x0, y0, x1, y1, steps, first, pause):
+        """Press at (x0, y0); the first motion goes to (x0, y0) + first, which must
+        be within the 8-pixel reach of what is to be grabbed; then in `steps`
+        steps to (x1, y1)."""
         sx, sy = self._screen(x0, y0)
         commands = ["mousemove", "--sync", sx, sy, "mousedown", 1, "sleep", pause]
-        dx, dy = x1 - x0, y1 - y0
-        length = max(abs(dx), abs(dy), 1)
-        f0 = min(first_step / length, 1.0)
-        fractions = [f0] + [f0 + (1 - f0) * k / steps for k in range(1, steps + 1)]
-        for f in fractions:
-            sx, sy = self._screen(x0 + dx * f, y0 + dy * f)
+        fx, fy = x0 + first[0], y0 + first[1]
+        positions = [(fx, fy)] + [(fx + (x1 - fx) * k / steps, fy + (y1 - fy) * k / steps)
+                                  for k in range(1, steps + 1)]
+        for x, y in positions:
+            sx, sy = self._screen(round(x), round(y))
             commands += ["mousemove", sx, sy, "sleep", pause]
         return commands + ["mouseup", 1, "sleep", pause]
 
-    def drag(self, x0, y0, x1, y1, steps=12, first_step=3, pause=0.03):
+    @staticmethod
+    def _towards(x0, y0, x1, y1, length=3):
+        d = max(abs(x1 - x0), abs(y1 - y0), 1)
+        return (round((x1 - x0) * min(length / d, 1.0)), round((y1 - y0) * min(length / d, 1.0)))
+
+    def drag(self, x0, y0, x1, y1, steps=12, first=None, pause=0.03):
         """Press at (x0, y0), move in small steps to (x1, y1), release. The first
-        step is short, so a point under the pointer is grabbed within its 8-pixel
-        reach; later steps may be long because a held point stays held."""
+        step is short (by default 3 pixels towards the end), so a point under the
+        pointer is grabbed within its 8-pixel reach; later steps may be long
+        because a held point stays held."""
         before = self.last
-        self._xdo(*self._drag_commands(x0, y0, x1, y1, steps, first_step, pause))
+        first = first or self._towards(x0, y0, x1, y1)
+        self._xdo(*self._drag_commands(x0, y0, x1, y1, steps, first, pause))
         return self.settle(before, stable=True)
 
-    def drags(self, moves, steps=6, first_step=3, pause=0.02):
-        """Several drags ((x0, y0), (x1, y1)) in one go, then one wait."""
+    def drags(self, moves, steps=6, pause=0.02):
+        """Several drags ((x0, y0), (x1, y1)[, first]) in one go, then one wait."""
         before = self.last
         commands = []
-        for (x0, y0), (x1, y1) in moves:
-            commands += self._drag_commands(x0, y0, x1, y1, steps, first_step, pause)
+        for move in moves:
+            (x0, y0), (x1, y1) = move[0], move[1]
+            first = move[2] if len(move) > 2 else self._towards(x0, y0, x1, y1)
+            commands += self._drag_commands(x0, y0, x1, y1, steps, first, pause)
         self._xdo(*commands)
         return self.settle(before, stable=True)
 
@@ -703,25 +714,57 @@ def draw_net(ws, curves=NET, each=False):
             ws.clicks(curve + [EMPTY_SPOT], buttons=[1] * len(curve) + [3])
 
 
+def _in_reach(a, b):
+    """Within the 8-pixel reach, with a pixel to spare for handles that lie
+    between whole pixels."""
+    return abs(a[0] - b[0]) < 9 and abs(a[1] - b[1]) < 9
+
+
+def _first_step(point, target, blockers):
+    """A first motion from `point` that keeps the point within reach and every
+    blocker (a point or tangent handle tested before it) out of reach."""
+    preferred = Workstation._towards(point[0], point[1], target[0], target[1])
+    offsets = [preferred] + [(dx, dy) for r in (3, 5, 7) for dx, dy in
+                             ((0, r), (0, -r), (r, 0), (-r, 0), (r, r), (-r, r), (r, -r), (-r, -r))]
+    for dx, dy in offsets:
+        pointer = (point[0] + dx, point[1] + dy)
+        if not any(_in_reach(pointer, b) for b in blockers):
+            return (dx, dy)
+    raise TestFailure("no way to grab %s alone" % (point,))
+
+
 def reshape_right_net(ws, curves=NET, moves=RESHAPE, each=False):
     """Drags the mirror points on the right picture to their new places.
 
-    A press grabs the first point or tangent handle within reach in store order,
-    and a point is tested after the handles of the points before it. Moving a
-    point swings the handle of the point before it towards the next one, so each
-    curve is reshaped from its last point backwards: the points before the one
-    being grabbed, and their handles, are still where the net put them. With
-    `each`, waits for the redisplay of every drag; otherwise sends all drags at
-    once (the pauses between motion events let the program redraw)."""
+    A press grabs, on the first motion event, the first point or tangent handle
+    within 8 pixels in store order (left bank, then right bank; curves in order; a
+    point before its own handle). The net is followed here as it changes, with the
+    tangents the program derives, and each drag's first motion is chosen so that
+    nothing tested before the point is within reach. With `each`, waits for the
+    redisplay of every drag; otherwise sends all drags at once (the pauses between
+    motion events let the program redraw)."""
+    left = [list(c) for c in curves]
+    right = [[(x + MIRROR, y) for x, y in c] for c in curves]
+
+    def handles(curve):
+        return default_tangent_ends(curve) if len(curve) >= 3 else []
+
     drags = []
-    for curve in curves:
-        for point in reversed(curve):
-            if point in moves and moves[point] != point:
-                (x0, y0), (x1, y1) = point, moves[point]
-                drags.append(((x0 + MIRROR, y0), (x1 + MIRROR, y1)))
+    for c, curve in enumerate(curves):
+        for k in reversed(range(len(curve))):
+            point = curve[k]
+            if point not in moves or moves[point] == point:
+                continue
+            start = right[c][k]
+            target = (moves[point][0] + MIRROR, moves[point][1])
+            blockers = [q for lc in left for q in lc + handles(lc)]
+            blockers += [q for rc in right[:c] for q in rc + handles(rc)]
+            blockers += right[c][:k] + handles(right[c])[:k]
+            drags.append((start, target, _first_step(start, target, blockers)))
+            right[c][k] = target
     if each:
-        for start, end in drags:
-            ws.drag(*start, *end, steps=6, pause=0.02)
+        for start, target, first in drags:
+            ws.drag(*start, *target, steps=6, first=first, pause=0.02)
         return ws.last
     return ws.drags(drags)
 

@@ -142,5 +142,62 @@ def panel_difference_between(a, b):
     return total / (3 * count), differing
 
 
+def lines_picture(line_x, line_y, colour):
+    """A grey 256 x 293 picture (the grid itself, so nothing is resampled) with a
+    vertical and a horizontal line, three pixels wide, at GL x and y of a panel."""
+    column = int((line_x - 50) * 256 / 350)
+    row = 292 - int((line_y - 100) * 293 / 400)
+    data = bytearray(bytes((128, 128, 128)) * (256 * 293))
+    for r in range(293):
+        for c in range(256):
+            if abs(r - row) <= 1 or abs(c - column) <= 1:
+                data[(r * 256 + c) * 3:(r * 256 + c) * 3 + 3] = bytes(colour)
+    return h.write_bmp24(h.Picture(256, 293, bytes(data)))
+
+
+def line_centres(shot, colour_test):
+    """Centre x of the vertical line on row y = 150 and centre y of the horizontal
+    line on column x = 510 of the middle panel (None when absent)."""
+    xs = [x for x in range(451, 799) if colour_test(h.gl_pixel(shot, x, 150))]
+    ys = [y for y in range(101, 499) if colour_test(h.gl_pixel(shot, 510, y))]
+    centre = lambda v: (min(v) + max(v)) / 2 if v else None  # noqa: E731
+    return centre(xs), centre(ys)
+
+
+def reshaped_net_carries_lines_onto_the_other_net(program):
+    """The left picture has red lines on the left net's middle curves, the right
+    picture blue lines on the right net's; the right net's middle curves were
+    dragged 35 pixels right and 19 up. Each picture's warp must carry its lines
+    onto the other net: the right one at morphT 0 onto the left curves, the left
+    one at morphT 1 onto the right curves."""
+    red = lambda p: p[0] > 200 and p[1] < 80 and p[2] < 80  # noqa: E731
+    blue = lambda p: p[2] > 200 and p[0] < 80 and p[1] < 80  # noqa: E731
+    vertical = [[(x, 490), (x, 380), (x, 250), (x, 110)] for x in (120, 225, 330)]
+    horizontal = [[(60, y), (150, y), (290, y), (390, y)] for y in (200, 322, 430)]
+    moves = {p: (260, p[1]) for p in vertical[1]}
+    moves.update({p: (p[0], 341) for p in horizontal[1]})
+    images = {"imageLeft.bmp": lines_picture(225, 322, (255, 0, 0)),
+              "imageRight.bmp": lines_picture(260, 341, (0, 0, 255))}
+    with h.Workstation(program, "morph-lines", images=images) as ws:
+        h.draw_net(ws, vertical + horizontal)
+        h.reshape_right_net(ws, vertical + horizontal, moves)
+        hide_net_and_start(ws)
+        slide(ws, 625, 350)
+        ws.key("s", expect_change=False)
+        shot = ws.key("s", expect_change=False)  # view 2: the right picture's warp
+        ws.save("right-warp-at-0", shot)
+        x, y = line_centres(shot, blue)
+        h.check(x is not None and abs(x - 625) <= 3 and y is not None and abs(y - 322) <= 3,
+                "at morphT 0 the right picture's lines lie at %s, %s instead of 625, 322" % (x, y))
+        slide(ws, 350, 900)
+        ws.key("s", expect_change=False)
+        shot = ws.key("s", expect_change=False)  # views 3, then 1: the left picture's warp
+        ws.save("left-warp-at-1", shot)
+        x, y = line_centres(shot, red)
+        h.check(x is not None and abs(x - 660) <= 3 and y is not None and abs(y - 341) <= 3,
+                "at morphT 1 the left picture's lines lie at %s, %s instead of 660, 341" % (x, y))
+
+
 if __name__ == "__main__":
-    h.main([unreshaped_net_shows_left_at_0_and_right_at_1, reshaped_net_warps_and_follows_slider])
+    h.main([unreshaped_net_shows_left_at_0_and_right_at_1, reshaped_net_warps_and_follows_slider,
+            reshaped_net_carries_lines_onto_the_other_net])
