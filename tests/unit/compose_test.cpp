@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <limits>
 #include <string>
 #include <vector>
 
@@ -65,6 +66,30 @@ TEST_F(ComposeTest, ViewThreeBlendsByMorphTInDouble) {
         EXPECT_EQ(images.morphImage[kWorkBytes - 1], c.expected);
         EXPECT_EQ(std::count(images.morphImage.begin(), images.morphImage.end(), c.expected),
                   kWorkBytes);
+    }
+}
+
+TEST_F(ComposeTest, MorphTOutsideTheSliderRangeStillGivesDefinedBytes) {
+    // No caller sets such a morphT; the blend keeps the low byte and never converts
+    // an out-of-range or NaN value to an integer.
+    struct Case {
+        float t;
+        int expected;
+    };
+    const Case cases[] = {{3.0f, 44},
+                          {-1.0f, 156},
+                          {1e30f, 0},
+                          {-1e30f, 0},
+                          {std::numeric_limits<float>::quiet_NaN(), 0},
+                          {std::numeric_limits<float>::infinity(), 0}};
+    state.qualityLevel = kNoWarp;
+    images.leftWarp.fill(0);
+    images.rightWarp.fill(100);
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.t);
+        state.morphT = c.t;
+        composeMorph();
+        EXPECT_EQ(images.morphImage[321], c.expected);
     }
 }
 
