@@ -485,9 +485,16 @@ class Workstation:
     def _xdo(self, *commands):
         self._x("xdotool", *[str(c) for c in commands])
 
+    @staticmethod
+    def _pointer_to(sx, sy):
+        """xdotool words that put the pointer at screen (sx, sy) and wait until it is
+        there. `mousemove --sync` waits for the pointer to move, which never happens
+        when it is there already, so it first steps one pixel aside."""
+        return ["mousemove", sx + 1, sy, "mousemove", "--sync", sx, sy]
+
     def move_to(self, x_gl, y_gl):
         sx, sy = self._screen(x_gl, y_gl)
-        self._xdo("mousemove", "--sync", sx, sy)
+        self._xdo(*self._pointer_to(sx, sy))
 
     def click(self, x_gl, y_gl, button=1, settle=True):
         """Press and release at one place; waits for the redisplay it causes."""
@@ -508,7 +515,7 @@ class Workstation:
         commands = []
         for (x, y), button in zip(points, buttons):
             sx, sy = self._screen(x, y)
-            commands += ["mousemove", "--sync", sx, sy, "mousedown", button, "sleep", pause,
+            commands += self._pointer_to(sx, sy) + ["mousedown", button, "sleep", pause,
                          "mouseup", button, "sleep", pause]
         self._xdo(*commands)
         return self.settle(before, stable=True)
@@ -518,7 +525,7 @@ class Workstation:
         be within the 8-pixel reach of what is to be grabbed; then in `steps`
         steps to (x1, y1)."""
         sx, sy = self._screen(x0, y0)
-        commands = ["mousemove", "--sync", sx, sy, "mousedown", 1, "sleep", pause]
+        commands = self._pointer_to(sx, sy) + ["mousedown", 1, "sleep", pause]
         fx, fy = x0 + first[0], y0 + first[1]
         positions = [(fx, fy)] + [(fx + (x1 - fx) * k / steps, fy + (y1 - fy) * k / steps)
                                   for k in range(1, steps + 1)]
