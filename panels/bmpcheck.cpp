@@ -7,6 +7,7 @@
 // masks in some header variants. So only the BMP variants it decodes correctly pass,
 // and every header field that sizes a buffer or a read is checked here first.
 #include <algorithm>
+#include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
 
@@ -50,10 +51,14 @@ void write32(uint8_t* p, uint32_t v) {
     for (int k = 0; k < 4; ++k) p[k] = static_cast<uint8_t>(v >> (8 * k));
 }
 
-BmpCheck refuse(const char* format, long long a = 0, long long b = 0) {
+// One line saying why the bytes are refused; the format is checked by the compiler.
+[[gnu::format(printf, 1, 2)]] BmpCheck refuse(const char* format, ...) {
     BmpCheck result;
     char text[160];
-    std::snprintf(text, sizeof text, format, a, b);
+    va_list args;
+    va_start(args, format);
+    std::vsnprintf(text, sizeof text, format, args);
+    va_end(args);
     result.reason = text;
     return result;
 }
@@ -111,8 +116,7 @@ BmpCheck checkBmp(const uint8_t* bytes, size_t size) {
     const uint32_t headerBytes = read32(bytes + kHeaderSizeField);
     if (headerBytes != kInfoHeaderBytes && headerBytes != kV4HeaderBytes &&
         headerBytes != kV5HeaderBytes)
-        return refuse("unsupported BMP header of %lld bytes (40, 108 or 124 are read)",
-                      headerBytes);
+        return refuse("unsupported BMP header of %u bytes (40, 108 or 124 are read)", headerBytes);
     if (size < kFileHeaderBytes + headerBytes) return refuse("truncated BMP header");
 
     const long long width = static_cast<int32_t>(read32(bytes + kWidthField));
@@ -124,15 +128,15 @@ BmpCheck checkBmp(const uint8_t* bytes, size_t size) {
     const uint32_t pixelOffset = read32(bytes + kOffsetField);
     const bool hasMasks = headerBytes >= kV4HeaderBytes;
 
-    if (planes != 1) return refuse("BMP with %lld colour planes (1 is read)", planes);
+    if (planes != 1) return refuse("BMP with %u colour planes (1 is read)", planes);
     if (compression == 1 || compression == 2 || compression == 4 || compression == 5)
-        return refuse("compressed BMP (type %lld) not supported", compression);
+        return refuse("compressed BMP (type %u) not supported", compression);
     if (compression != kCompressionNone && compression != kCompressionMasks)
-        return refuse("unknown BMP compression type %lld", compression);
+        return refuse("unknown BMP compression type %u", compression);
     if (bits != 8 && bits != 24 && bits != 32)
-        return refuse("%lld-bit BMP not supported (8, 24 or 32 bits are read)", bits);
+        return refuse("%u-bit BMP not supported (8, 24 or 32 bits are read)", bits);
     if (compression == kCompressionMasks && bits != 32)
-        return refuse("colour masks with %lld-bit pixels not supported", bits);
+        return refuse("colour masks with %u-bit pixels not supported", bits);
     if (compression == kCompressionMasks && !hasMasks)
         return refuse("colour masks behind a 40-byte header not supported");
     if (compression == kCompressionMasks) {
@@ -148,13 +152,13 @@ BmpCheck checkBmp(const uint8_t* bytes, size_t size) {
     if (storedHeight == 0) return refuse("height 0");
     const long long height = std::llabs(storedHeight);
     if (height > kMaxPictureSide)
-        return refuse("height %lld outside -%lld..-1, 1..%lld", storedHeight, kMaxPictureSide);
+        return refuse("height %lld outside 1..%lld either way up", storedHeight, kMaxPictureSide);
     if (width * height > kMaxPicturePixels)
         return refuse("more than %lld pixels (%lld)", kMaxPicturePixels, width * height);
 
     const long long headersEnd = kFileHeaderBytes + headerBytes;
     if (pixelOffset < headersEnd)
-        return refuse("pixel data at offset %lld, inside the headers (%lld bytes)", pixelOffset,
+        return refuse("pixel data at offset %u, inside the headers (%lld bytes)", pixelOffset,
                       headersEnd);
     const long long stride = (width * bits + 31) / 32 * 4;
     const long long pixelBytes = stride * height;
@@ -170,13 +174,13 @@ BmpCheck checkBmp(const uint8_t* bytes, size_t size) {
         if (present > kMaxPaletteEntries)
             return refuse("palette of %lld entries (at most 256)", present);
         if (coloursUsed > kMaxPaletteEntries)
-            return refuse("palette of %lld entries declared (at most 256)", coloursUsed);
+            return refuse("palette of %u entries declared (at most 256)", coloursUsed);
         const int entries = static_cast<int>(
             coloursUsed == 0 ? present : std::min<long long>(coloursUsed, present));
         int badIndex = 0;
         if (!indicesInsidePalette(bytes + pixelOffset, stride, static_cast<int>(width),
                                   static_cast<int>(height), entries, badIndex))
-            return refuse("palette index %lld outside the %lld entries", badIndex, entries);
+            return refuse("palette index %d outside the %d entries", badIndex, entries);
     }
 
     BmpCheck result;
