@@ -338,6 +338,8 @@ class Workstation:
         self.origin = (0, 0)
         self.workdir = tempfile.mkdtemp(prefix="e2e-%s-" % name)
         self.logdir = tempfile.mkdtemp(prefix="e2e-%s-logs-" % name)
+        self.stdout_path = os.path.join(self.logdir, "program.stdout")
+        self.stderr_path = os.path.join(self.logdir, "program.stderr")
         self.artifacts = os.path.join(os.getcwd(), "artifacts", name)
         self.last = None
 
@@ -354,15 +356,23 @@ class Workstation:
     def __exit__(self, kind, value, tb):
         if kind is not None and self.last is not None:
             self.save("failure")
+        died = self.expect_window and self.proc is not None and self.proc.poll() is not None
+        status = self.proc.returncode if died else None
         self.close()
+        if kind is None:
+            # Whatever the test looked at, the program must have lived through it
+            # and must not have reported undefined behaviour on the way.
+            check(not died, "the program exited (%s) during the test: %s"
+                  % (status, self.stderr()[-800:]))
+            report = self.stderr()
+            check("runtime error:" not in report and "Sanitizer" not in report,
+                  "sanitizer report: %s" % report[-800:])
         return False
 
     def start(self):
         self._lay_out_workdir()
         self._start_xvfb()
         env = dict(os.environ, DISPLAY=self.display)
-        self.stdout_path = os.path.join(self.logdir, "program.stdout")
-        self.stderr_path = os.path.join(self.logdir, "program.stderr")
         self.proc = subprocess.Popen([self.program], cwd=self.workdir, env=env,
                                      stdout=open(self.stdout_path, "wb"),
                                      stderr=open(self.stderr_path, "wb"),
@@ -373,6 +383,7 @@ class Workstation:
     def close(self):
         _kill(self.proc)
         _kill(self.xvfb)
+        self._stderr_text = self.stderr()
         if self.proc is not None and self.proc.returncode is not None:
             self.exit_status = self.proc.returncode
         shutil.rmtree(self.workdir, ignore_errors=True)
@@ -462,6 +473,8 @@ class Workstation:
         return self._x("xdotool", "getwindowname", self.window).rstrip("\n")
 
     def stderr(self):
+        if getattr(self, "_stderr_text", None) is not None:
+            return self._stderr_text
         try:
             with open(self.stderr_path, "rb") as f:
                 return f.read().decode(errors="replace")
