@@ -63,6 +63,10 @@ constexpr int kMaxPolynomialDegree = 16;
 // they then take the first slot in [0, 1]. A zero cubic coefficient (evenly spaced
 // values) makes every slot NaN, which that test also rejects.
 void solveCatmullRomCubic(float roots[3], float target, float p0, float p1, float p2, float p3);
+// The candidates the morph engine uses: the cubic's roots, or those of the quadratic
+// or line left when the segment's cubic term vanishes (evenly spaced values).
+void solveCatmullRomSegment(float roots[3], float target, float p0, float p1, float p2,
+                            float p3);
 void findQuadraticFactors(double* a, int n, double* trial, double* factors);
 void refineQuadraticFactor(const double* a, int n, double* trial);
 void divideByQuadratic(const double* a, int n, const double* trial, double* b);

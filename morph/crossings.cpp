@@ -109,7 +109,7 @@ bool findCrossing(int c, float v, ScanPass pass, float& other) {
             if (t == -1.0f) continue;
         } else {
             float roots[3] = {-1.0f, -1.0f, -1.0f};
-            solveCatmullRomCubic(roots, v, s0, s1, s2, s3);
+            solveCatmullRomSegment(roots, v, s0, s1, s2, s3);
             bool accepted = false;
             for (float r : roots) {
                 if (r >= 0.0f && r <= 1.0f) {

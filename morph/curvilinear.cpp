@@ -60,7 +60,7 @@ bool findParameter(float tolerance, float target, float p0, float p1, float p2, 
         return t != -1.0f;
     }
     float roots[3] = {-1.0f, -1.0f, -1.0f};  // slots the solver leaves alone never count
-    solveCatmullRomCubic(roots, target, p0, p1, p2, p3);
+    solveCatmullRomSegment(roots, target, p0, p1, p2, p3);
     for (float root : roots) {
         if (root >= 0.0f && root <= 1.0f) {
             t = root;
@@ -68,8 +68,7 @@ bool findParameter(float tolerance, float target, float p0, float p1, float p2, 
         }
     }
     // A target on the segment's start comes out of the cubic only up to rounding (a
-    // tiny negative root, or an exact zero it leaves unwritten): t is 0 there. A
-    // straight segment has no cubic (every slot NaN) and stays a failed search.
+    // tiny negative root, or an exact zero it leaves unwritten): t is 0 there.
     const bool solved = !std::isnan(roots[0]) || !std::isnan(roots[1]) || !std::isnan(roots[2]);
     if (solved && p1 == target) {
         t = 0.0f;

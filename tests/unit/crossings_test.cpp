@@ -145,9 +145,22 @@ TEST_F(CrossingsTest, RootsFindTheCrossingInsideTheSegment) {
     float other = 0;
     ASSERT_TRUE(findCrossing(0, 390.0f, ScanPass::Row, other));  // t = 0.240
     EXPECT_EQ(other, 120.0f);
-    // Evenly spaced values leave the cubic without a leading coefficient: no root.
-    setDiagonal(1, {{100, 400}, {200, 300}, {300, 200}});
-    EXPECT_FALSE(findCrossing(1, 250.0f, ScanPass::Row, other));
+}
+
+TEST_F(CrossingsTest, RootsFindCrossingsOfEvenlySpacedSegmentsLikeTheBisection) {
+    // Evenly spaced values leave the cubic without a cubic term; the quadratic or
+    // line that remains still gives the crossing.
+    setDiagonal(1, {{100, 400}, {200, 300}, {300, 200}, {400, 100}});
+    for (float row : {350.0f, 250.0f, 300.0f, 150.0f}) {
+        SCOPED_TRACE(row);
+        float byRoots = 0, byBisection = 0;
+        state.useBinarySearch = false;
+        ASSERT_TRUE(findCrossing(1, row, ScanPass::Row, byRoots));
+        state.useBinarySearch = true;
+        ASSERT_TRUE(findCrossing(1, row, ScanPass::Row, byBisection));
+        EXPECT_NEAR(byRoots, 500.0f - row, 0.01f);
+        EXPECT_NEAR(byBisection, byRoots, 1.0f);
+    }
 }
 
 TEST_F(CrossingsTest, RootsAcceptTheEndsOfTheSegment) {

@@ -308,3 +308,37 @@ TEST_F(RootsTest, DegreeOutsideWorkingArraysChangesNothing) {
 
 }  // namespace
 }  // namespace mw
+
+namespace mw {
+namespace {
+
+TEST(SegmentRoots, EvenlySpacedSegmentsAreSolvedAsTheLineOrQuadraticThatRemains) {
+    struct Case {
+        float p0, p1, p2, p3, target, expected;
+    };
+    const Case cases[] = {
+        {500, 400, 300, 200, 333, 0.67f},  // a falling line: t = (400 - 333) / 100
+        {0, 10, 20, 30, 10, 0.0f},         // the start point itself
+        {0, 100, 400, 900, 225, 0.5f},     // no cubic term: 100 (t + 1)^2 = 225
+    };
+    for (const Case& k : cases) {
+        SCOPED_TRACE(k.target);
+        float roots[3] = {-1.0f, -1.0f, -1.0f};
+        solveCatmullRomSegment(roots, k.target, k.p0, k.p1, k.p2, k.p3);
+        const float* hit = std::find_if(roots, roots + 3, [](float t) { return t >= 0 && t <= 1; });
+        ASSERT_NE(hit, roots + 3);
+        EXPECT_NEAR(*hit, k.expected, 1e-6f);
+        EXPECT_NEAR(catmullRomValue(*hit, k.p0, k.p1, k.p2, k.p3), k.target, 1e-3f);
+    }
+    // A constant segment reaches nothing; a real cubic is left to the cubic solver.
+    float flat[3] = {-1.0f, -1.0f, -1.0f};
+    solveCatmullRomSegment(flat, 5, 7, 7, 7, 7);
+    for (float t : flat) EXPECT_FALSE(t >= 0 && t <= 1);
+    float cubic[3] = {-1.0f, -1.0f, -1.0f}, viaSegment[3] = {-1.0f, -1.0f, -1.0f};
+    solveCatmullRomCubic(cubic, 390, 480, 420, 280, 230);
+    solveCatmullRomSegment(viaSegment, 390, 480, 420, 280, 230);
+    for (int i = 0; i < 3; ++i) EXPECT_EQ(cubic[i], viaSegment[i]);
+}
+
+}  // namespace
+}  // namespace mw
