@@ -95,9 +95,15 @@ void mapColumnLinear(WarpImage& output, int column, int n) {
         if (!std::isfinite(q)) q = 0.0;
         for (int y = truncInto(d0, 0, kWorkHeight); y < kWorkHeight && static_cast<float>(y) < d1;
              ++y) {
+            // The source row is read off the interval's scale in one step: truncating
+            // the offset before adding a fractional c0 would give every row above a
+            // crossing that falls between rows the row below it, so even a net the
+            // user never reshaped would move rows. The row below a fractional d0
+            // (a negative offset) takes the source row at the interval's start.
             const float offset = static_cast<float>(y) - d0;
-            const int e = truncInto(offset * q, -kOffsetLimit, kOffsetLimit);
-            const int sy = truncInto(static_cast<float>(e) + c0, 0, kWorkHeight - 1);
+            const double along = std::clamp(static_cast<double>(offset) * q, 0.0,
+                                             static_cast<double>(kOffsetLimit));
+            const int sy = truncInto(c0 + along, 0, kWorkHeight - 1);
             const int from = sy * kWorkRowBytes + colStart;
             const int to = y * kWorkRowBytes + colStart;
             for (int k = 0; k < 3; ++k) output[to + k] = images.morphWork[from + k];

@@ -120,6 +120,15 @@ TEST_F(WarpTest, RowPassWithoutCurvesCopiesTheRowOfEitherPicture) {
     }
 }
 
+TEST_F(WarpTest, ColumnPassOfAnUnchangedNetWithACrossingBetweenRowsCopiesTheColumn) {
+    // Both nets cross the column at y 242, row 104.015: every row maps to itself,
+    // above the crossing too.
+    fillRowCodedWork();
+    setLists({100, 242, 500, 500}, {100, 242, 500, 500});
+    mapColumnLinear(images.leftWarp, 7, 3);
+    for (int r = 0; r < kWorkHeight; ++r) ASSERT_EQ(images.leftWarp[(r * kWorkWidth + 7) * 3], r);
+}
+
 TEST_F(WarpTest, ColumnPassWithoutCurvesCopiesTheColumn) {
     fillRowCodedWork();
     setLists({100, 500, 500}, {100, 500, 500});
@@ -141,7 +150,9 @@ TEST_F(WarpTest, ColumnPassIntervalStartsAtTheTruncatedMorphRow) {
     mapColumnLinear(images.leftWarp, 3, 3);
     const struct {
         int row, source;
-    } cases[] = {{0, 0}, {50, 66}, {100, 133}, {109, 146}, {110, 146}, {200, 218}, {292, 291}};
+    } cases[] = {{0, 0}, {50, 66}, {100, 133}, {109, 146}, {110, 146}, {200, 218}, {292, 292}};
+    // Row 292 lies 145.7 source rows above 146.5: row 292 itself. Truncating the
+    // 145.7 before adding the 146.5 would give 291, one row low.
     for (const auto& c : cases) {
         SCOPED_TRACE(c.row);
         EXPECT_EQ(images.leftWarp[(c.row * kWorkWidth + 3) * 3], c.source);
