@@ -30,7 +30,7 @@ Rgb colourAt(int x, int y) {  // y counted from the top row
 }
 
 // A BMP file written field by field, so each test can bend exactly one field.
-struct BmpSpec {
+struct BmpLayout {
     uint32_t headerBytes = 40;
     int bits = 24;
     uint32_t compression = 0;
@@ -58,7 +58,7 @@ void put32(std::vector<uint8_t>& out, uint32_t v) {
     put16(out, v >> 16);
 }
 
-std::vector<uint8_t> makeBmp(const BmpSpec& s) {
+std::vector<uint8_t> makeBmp(const BmpLayout& s) {
     std::vector<uint8_t> info;
     put32(info, s.headerBytes);
     put32(info, static_cast<uint32_t>(s.width));
@@ -161,46 +161,46 @@ TEST(BmpCheckTest, PlainPictureLandsOnTheGridBottomRowFirst) {
 TEST(BmpCheckTest, AcceptedVariantsDecodeToTheSamePixels) {
     struct Case {
         const char* name;
-        BmpSpec spec;
+        BmpLayout layout;
         bool rewritten;  // handed to the decoder as an equivalent V4 picture
     };
     std::vector<Case> cases;
     auto add = [&](const char* name, auto edit, bool rewritten = false) {
-        BmpSpec s;
+        BmpLayout s;
         edit(s);
         cases.push_back({name, s, rewritten});
     };
-    add("24-bit", [](BmpSpec&) {});
-    add("24-bit top-down", [](BmpSpec& s) { s.topDown = true; });
-    add("24-bit with a gap before the pixels", [](BmpSpec& s) { s.gapBytes = 6; });
-    add("32-bit", [](BmpSpec& s) { s.bits = 32; });
-    add("32-bit top-down, alpha byte 0", [](BmpSpec& s) {
+    add("24-bit", [](BmpLayout&) {});
+    add("24-bit top-down", [](BmpLayout& s) { s.topDown = true; });
+    add("24-bit with a gap before the pixels", [](BmpLayout& s) { s.gapBytes = 6; });
+    add("32-bit", [](BmpLayout& s) { s.bits = 32; });
+    add("32-bit top-down, alpha byte 0", [](BmpLayout& s) {
         s.bits = 32;
         s.topDown = true;
         s.alphaByte = 0;
     });
-    add("8-bit palette", [](BmpSpec& s) { s.bits = 8; });
-    add("8-bit palette, top-down, colours used 0", [](BmpSpec& s) {
+    add("8-bit palette", [](BmpLayout& s) { s.bits = 8; });
+    add("8-bit palette, top-down, colours used 0", [](BmpLayout& s) {
         s.bits = 8;
         s.topDown = true;
         s.coloursUsed = 0;
     });
-    add("8-bit, 256 entries", [](BmpSpec& s) {
+    add("8-bit, 256 entries", [](BmpLayout& s) {
         s.bits = 8;
         s.paletteEntries = 256;
     });
-    add("V4 24-bit", [](BmpSpec& s) { s.headerBytes = 108; });
-    add("V4 8-bit", [](BmpSpec& s) {
+    add("V4 24-bit", [](BmpLayout& s) { s.headerBytes = 108; });
+    add("V4 8-bit", [](BmpLayout& s) {
         s.headerBytes = 108;
         s.bits = 8;
     });
-    add("V4 32-bit masks with alpha", [](BmpSpec& s) {
+    add("V4 32-bit masks with alpha", [](BmpLayout& s) {
         s.headerBytes = 108;
         s.bits = 32;
         s.compression = 3;
         s.masks = kRgbaMasks;
     });
-    add("V4 32-bit masks without alpha", [](BmpSpec& s) {
+    add("V4 32-bit masks without alpha", [](BmpLayout& s) {
         s.headerBytes = 108;
         s.bits = 32;
         s.compression = 3;
@@ -210,38 +210,38 @@ TEST(BmpCheckTest, AcceptedVariantsDecodeToTheSamePixels) {
     // (or refuse zero masks), so it is handed the plain masks.
     add(
         "V4 32-bit uncompressed, zero masks",
-        [](BmpSpec& s) {
+        [](BmpLayout& s) {
             s.headerBytes = 108;
             s.bits = 32;
         },
         true);
     add(
         "V4 32-bit uncompressed, blue-green-red masks",
-        [](BmpSpec& s) {
+        [](BmpLayout& s) {
             s.headerBytes = 108;
             s.bits = 32;
             s.masks = kBgrMasks;
         },
         true);
     add(
-        "V5 24-bit", [](BmpSpec& s) { s.headerBytes = 124; }, true);
+        "V5 24-bit", [](BmpLayout& s) { s.headerBytes = 124; }, true);
     add(
         "V5 24-bit top-down",
-        [](BmpSpec& s) {
+        [](BmpLayout& s) {
             s.headerBytes = 124;
             s.topDown = true;
         },
         true);
     add(
         "V5 8-bit",
-        [](BmpSpec& s) {
+        [](BmpLayout& s) {
             s.headerBytes = 124;
             s.bits = 8;
         },
         true);
     add(
         "V5 32-bit masks with alpha",
-        [](BmpSpec& s) {
+        [](BmpLayout& s) {
             s.headerBytes = 124;
             s.bits = 32;
             s.compression = 3;
@@ -250,7 +250,7 @@ TEST(BmpCheckTest, AcceptedVariantsDecodeToTheSamePixels) {
         true);
     add(
         "V5 32-bit uncompressed",
-        [](BmpSpec& s) {
+        [](BmpLayout& s) {
             s.headerBytes = 124;
             s.bits = 32;
             s.gapBytes = 4;
@@ -259,7 +259,7 @@ TEST(BmpCheckTest, AcceptedVariantsDecodeToTheSamePixels) {
 
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        const std::vector<uint8_t> file = makeBmp(c.spec);
+        const std::vector<uint8_t> file = makeBmp(c.layout);
         const BmpCheck check = checkBmp(file.data(), file.size());
         EXPECT_EQ(check.reason, "");
         EXPECT_EQ(check.width, kW);
@@ -272,10 +272,10 @@ TEST(BmpCheckTest, AcceptedVariantsDecodeToTheSamePixels) {
 }
 
 TEST(BmpCheckTest, V5PictureReachesTheDecoderAsTheSameV4Picture) {
-    BmpSpec v5;
+    BmpLayout v5;
     v5.headerBytes = 124;
     v5.bits = 8;
-    BmpSpec v4 = v5;
+    BmpLayout v4 = v5;
     v4.headerBytes = 108;
     const std::vector<uint8_t> fromV5 = makeBmp(v5);
     const BmpCheck check = checkBmp(fromV5.data(), fromV5.size());
@@ -291,7 +291,7 @@ TEST(BmpCheckTest, RefusedVariantsNameTheirReason) {
         const char* reason;
     };
     auto bmp = [](auto edit) {
-        BmpSpec s;
+        BmpLayout s;
         edit(s);
         return makeBmp(s);
     };
@@ -307,109 +307,109 @@ TEST(BmpCheckTest, RefusedVariantsNameTheirReason) {
         {"JPEG", {0xFF, 0xD8, 0xFF, 0xE0, 0, 16, 'J', 'F', 'I', 'F'}, "not a BMP file"},
         {"header cut short", shortHeader, "truncated BMP header"},
         {"OS/2 12-byte header", os2, "header of 12 bytes"},
-        {"52-byte header", bmp([](BmpSpec& s) { s.headerBytes = 52; }), "header of 52 bytes"},
-        {"two planes", bmp([](BmpSpec& s) { s.planes = 2; }), "2 colour planes"},
-        {"RLE8", bmp([](BmpSpec& s) {
+        {"52-byte header", bmp([](BmpLayout& s) { s.headerBytes = 52; }), "header of 52 bytes"},
+        {"two planes", bmp([](BmpLayout& s) { s.planes = 2; }), "2 colour planes"},
+        {"RLE8", bmp([](BmpLayout& s) {
              s.bits = 8;
              s.compression = 1;
          }),
          "compressed BMP (type 1)"},
-        {"RLE4", bmp([](BmpSpec& s) { s.compression = 2; }), "compressed BMP (type 2)"},
-        {"JPEG inside", bmp([](BmpSpec& s) { s.compression = 4; }), "compressed BMP (type 4)"},
-        {"compression 7", bmp([](BmpSpec& s) { s.compression = 7; }), "compression type 7"},
-        {"1-bit", bmp([](BmpSpec& s) { s.bits = 1; }), "1-bit BMP not supported"},
-        {"4-bit", bmp([](BmpSpec& s) { s.bits = 4; }), "4-bit BMP not supported"},
-        {"16-bit", bmp([](BmpSpec& s) { s.bits = 16; }), "16-bit BMP not supported"},
-        {"masks behind a 40-byte header", bmp([](BmpSpec& s) {
+        {"RLE4", bmp([](BmpLayout& s) { s.compression = 2; }), "compressed BMP (type 2)"},
+        {"JPEG inside", bmp([](BmpLayout& s) { s.compression = 4; }), "compressed BMP (type 4)"},
+        {"compression 7", bmp([](BmpLayout& s) { s.compression = 7; }), "compression type 7"},
+        {"1-bit", bmp([](BmpLayout& s) { s.bits = 1; }), "1-bit BMP not supported"},
+        {"4-bit", bmp([](BmpLayout& s) { s.bits = 4; }), "4-bit BMP not supported"},
+        {"16-bit", bmp([](BmpLayout& s) { s.bits = 16; }), "16-bit BMP not supported"},
+        {"masks behind a 40-byte header", bmp([](BmpLayout& s) {
              s.bits = 32;
              s.compression = 3;
              s.masks = kRgbMasks;
              s.masksAfterHeader = true;
          }),
          "masks behind a 40-byte header"},
-        {"24-bit with masks", bmp([](BmpSpec& s) {
+        {"24-bit with masks", bmp([](BmpLayout& s) {
              s.headerBytes = 108;
              s.compression = 3;
          }),
          "masks with 24-bit pixels"},
-        {"V4 blue-green-red masks", bmp([](BmpSpec& s) {
+        {"V4 blue-green-red masks", bmp([](BmpLayout& s) {
              s.headerBytes = 108;
              s.bits = 32;
              s.compression = 3;
              s.masks = kBgrMasks;
          }),
          "masks other than 8-bit RGB"},
-        {"V4 alpha in the low byte", bmp([](BmpSpec& s) {
+        {"V4 alpha in the low byte", bmp([](BmpLayout& s) {
              s.headerBytes = 108;
              s.bits = 32;
              s.compression = 3;
              s.masks = {0xFF0000, 0xFF00, 0xFF, 0xFF};
          }),
          "masks other than 8-bit RGB"},
-        {"width 0", bmp([](BmpSpec& s) { s.width = 0; }), "width 0 outside"},
-        {"negative width", bmp([](BmpSpec& s) { s.width = -6; }), "width -6 outside"},
-        {"width 16385", bmp([](BmpSpec& s) { s.width = 16385; }), "width 16385 outside"},
-        {"height 0", bmp([](BmpSpec& s) { s.height = 0; }), "height 0"},
-        {"height 16385", bmp([](BmpSpec& s) { s.height = 16385; }),
+        {"width 0", bmp([](BmpLayout& s) { s.width = 0; }), "width 0 outside"},
+        {"negative width", bmp([](BmpLayout& s) { s.width = -6; }), "width -6 outside"},
+        {"width 16385", bmp([](BmpLayout& s) { s.width = 16385; }), "width 16385 outside"},
+        {"height 0", bmp([](BmpLayout& s) { s.height = 0; }), "height 0"},
+        {"height 16385", bmp([](BmpLayout& s) { s.height = 16385; }),
          "height 16385 outside 1..16384 either way up"},
-        {"height -16385", bmp([](BmpSpec& s) { s.height = -16385; }),
+        {"height -16385", bmp([](BmpLayout& s) { s.height = -16385; }),
          "height -16385 outside 1..16384 either way up"},
-        {"height -2147483648", bmp([](BmpSpec& s) { s.height = INT32_MIN; }),
+        {"height -2147483648", bmp([](BmpLayout& s) { s.height = INT32_MIN; }),
          "height -2147483648 outside 1..16384 either way up"},
-        {"65536 x 65536, a wrapping product", bmp([](BmpSpec& s) {
+        {"65536 x 65536, a wrapping product", bmp([](BmpLayout& s) {
              s.width = 65536;
              s.height = 65536;
          }),
          "width 65536 outside"},
-        {"16384 x 4097", bmp([](BmpSpec& s) {
+        {"16384 x 4097", bmp([](BmpLayout& s) {
              s.width = 16384;
              s.height = 4097;
          }),
          "more than 67108864 pixels"},
-        {"pixel offset inside the header", bmp([](BmpSpec& s) { s.offsetShift = -2; }),
+        {"pixel offset inside the header", bmp([](BmpLayout& s) { s.offsetShift = -2; }),
          "inside the headers"},
-        {"last byte missing", bmp([](BmpSpec& s) { s.cut = 1; }),
+        {"last byte missing", bmp([](BmpLayout& s) { s.cut = 1; }),
          "truncated pixel data (99 of 100 bytes)"},
-        {"pixel offset past the end", bmp([](BmpSpec& s) { s.offsetShift = 1000; }),
+        {"pixel offset past the end", bmp([](BmpLayout& s) { s.offsetShift = 1000; }),
          "truncated pixel data (0 of 100 bytes)"},
-        {"8-bit without palette", bmp([](BmpSpec& s) {
+        {"8-bit without palette", bmp([](BmpLayout& s) {
              s.bits = 8;
              s.paletteEntries = 0;
          }),
          "without a palette"},
-        {"8-bit, 257 palette entries", bmp([](BmpSpec& s) {
+        {"8-bit, 257 palette entries", bmp([](BmpLayout& s) {
              s.bits = 8;
              s.paletteEntries = 257;
          }),
          "palette of 257 entries"},
-        {"8-bit, 300 colours declared", bmp([](BmpSpec& s) {
+        {"8-bit, 300 colours declared", bmp([](BmpLayout& s) {
              s.bits = 8;
              s.coloursUsed = 300;
          }),
          "palette of 300 entries declared"},
-        {"8-bit index past the palette", bmp([](BmpSpec& s) {
+        {"8-bit index past the palette", bmp([](BmpLayout& s) {
              s.bits = 8;
              s.indexOverride = 30;
          }),
          "palette index 30 outside the 30 entries"},
-        {"8-bit index past the declared colours", bmp([](BmpSpec& s) {
+        {"8-bit index past the declared colours", bmp([](BmpLayout& s) {
              s.bits = 8;
              s.coloursUsed = 29;
          }),
          "palette index 29 outside the 29 entries"},
-        {"8-bit index into the gap", bmp([](BmpSpec& s) {
+        {"8-bit index into the gap", bmp([](BmpLayout& s) {
              s.bits = 8;
              s.gapBytes = 8;
              s.indexOverride = 31;
          }),
          "palette index 31 outside the 30 entries"},
-        {"V5 8-bit index past the palette", bmp([](BmpSpec& s) {
+        {"V5 8-bit index past the palette", bmp([](BmpLayout& s) {
              s.headerBytes = 124;
              s.bits = 8;
              s.indexOverride = 255;
          }),
          "palette index 255 outside"},
-        {"V5 pixels cut short", bmp([](BmpSpec& s) {
+        {"V5 pixels cut short", bmp([](BmpLayout& s) {
              s.headerBytes = 124;
              s.cut = 3;
          }),
@@ -426,7 +426,7 @@ TEST(BmpCheckTest, RefusedVariantsNameTheirReason) {
 
 TEST(BmpCheckTest, IndicesInRowPaddingAreNotPixels) {
     // Rows of 6 indices are padded to 8 bytes; padding bytes may hold anything.
-    BmpSpec s;
+    BmpLayout s;
     s.bits = 8;
     std::vector<uint8_t> file = makeBmp(s);
     const size_t pixels = file.size() - 8 * kH;
