@@ -17,6 +17,7 @@
 #include "curves/curves.h"
 #include "export/export.h"
 #include "panels/panels.h"
+#include "tests/support/fixtures.h"
 #include "tests/support/gl_double.h"
 
 namespace mw {
@@ -58,16 +59,12 @@ protected:
         images.morphHeight = kWorkHeight;
         images.morphChannels = 3;
         images.morphImage.fill(0);
-        std::string pattern = (fs::temp_directory_path() / "mw-anim-XXXXXX").string();
-        ASSERT_NE(mkdtemp(pattern.data()), nullptr);
-        root = pattern;
-        home = fs::current_path();
-        fs::current_path(root);
+        const testfixtures::WorkingDirectory dir = testfixtures::enterTemporaryDirectory("mw-anim");
+        ASSERT_FALSE(dir.root.empty());
+        root = dir.root;
+        home = dir.home;
     }
-    void TearDown() override {
-        fs::current_path(home);
-        fs::remove_all(root);
-    }
+    void TearDown() override { testfixtures::leaveTemporaryDirectory({root, home}); }
     fs::path root, home;
 };
 

@@ -9,13 +9,15 @@
 #include "app/state.h"
 #include "curves/curves.h"
 #include "morph/morph.h"
+#include "tests/support/fixtures.h"
 #include "tests/support/gl_double.h"
 
 namespace mw {
 namespace {
 
-constexpr float kNaN = std::numeric_limits<float>::quiet_NaN();
-constexpr float kInf = std::numeric_limits<float>::infinity();
+using testfixtures::kBrokenLists;
+using testfixtures::kInf;
+using testfixtures::kNaN;
 
 void setLists(const std::vector<float>& source, const std::vector<float>& target) {
     morph.sourceCrossings.fill(0.0f);
@@ -194,16 +196,6 @@ TEST_F(CurvilinearTest, CrossingNumberBeyondTheLastSegmentReadsNoPointPastThePlo
     for (int p = 0; p < kWorkWidth; ++p) ASSERT_EQ(index[p], p);
 }
 
-const std::vector<std::vector<float>> kBrokenLists[] = {
-    {{50, 300, 120, 400, 400}, {450, 700, 500, 800, 800}},
-    {{50, -5000, 9000, 400, 400}, {450, 2000, -300, 800, 800}},
-    {{50, 200, 200, 400, 400}, {450, 600, 600, 800, 800}},
-    {{50, 50, 50, 50, 50}, {450, 450, 450, 450, 450}},
-    {{50, kNaN, 200, 400, 400}, {450, 600, kNaN, 800, 800}},
-    {{50, kInf, -kInf, 400, 400}, {450, -kInf, kInf, 800, 800}},
-    {{50, 3e38f, -3e38f, 400, 400}, {450, 1e20f, 1e-30f, 800, 800}},
-    {{50, 200, 0, 0, 0}, {450, 700, 0, 0, 0}},
-};
 
 TEST_F(CurvilinearTest, BrokenListsGiveSourcePixelsInsideTheLine) {
     for (const auto& lists : kBrokenLists) {

@@ -1,6 +1,8 @@
 // The directory layer of the image-sequence export: what it removes, what it
 // leaves alone, and what it reports.
 #include <gtest/gtest.h>
+
+#include "tests/support/fixtures.h"
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -30,16 +32,14 @@ std::string readText(const fs::path& path) {
 class DirectoryLayerTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        std::string pattern = (fs::temp_directory_path() / "mw-dirs-XXXXXX").string();
-        ASSERT_NE(mkdtemp(pattern.data()), nullptr);
-        root = pattern;
-        home = fs::current_path();
-        fs::current_path(root);
+        const testfixtures::WorkingDirectory dir = testfixtures::enterTemporaryDirectory("mw-dirs");
+        ASSERT_FALSE(dir.root.empty());
+        root = dir.root;
+        home = dir.home;
     }
     void TearDown() override {
-        fs::current_path(home);
         fs::permissions(root, fs::perms::owner_all, fs::perm_options::add);
-        fs::remove_all(root);
+        testfixtures::leaveTemporaryDirectory({root, home});
     }
     fs::path root, home;
 };

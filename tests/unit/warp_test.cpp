@@ -9,13 +9,15 @@
 #include "app/state.h"
 #include "curves/curves.h"
 #include "morph/morph.h"
+#include "tests/support/fixtures.h"
 #include "tests/support/gl_double.h"
 
 namespace mw {
 namespace {
 
-constexpr float kNaN = std::numeric_limits<float>::quiet_NaN();
-constexpr float kInf = std::numeric_limits<float>::infinity();
+using testfixtures::kBrokenLists;
+using testfixtures::kInf;
+using testfixtures::kNaN;
 constexpr int32_t kUntouched = -7;
 
 // Input pixel (row r, column c) = (c, r mod 256, 255 - c): red names the column,
@@ -196,21 +198,6 @@ void expectRowHoldsInputPixels(int r) {
     }
 }
 
-const std::vector<std::vector<float>> kBrokenLists[] = {
-    // disordered crossings
-    {{50, 300, 120, 400, 400}, {450, 700, 500, 800, 800}},
-    // crossings far outside the panels, on both sides
-    {{50, -5000, 9000, 400, 400}, {450, 2000, -300, 800, 800}},
-    // coincident crossings
-    {{50, 200, 200, 400, 400}, {450, 600, 600, 800, 800}},
-    {{50, 50, 50, 50, 50}, {450, 450, 450, 450, 450}},
-    // non-finite and huge values
-    {{50, kNaN, 200, 400, 400}, {450, 600, kNaN, 800, 800}},
-    {{50, kInf, -kInf, 400, 400}, {450, -kInf, kInf, 800, 800}},
-    {{50, 3e38f, -3e38f, 400, 400}, {450, 1e20f, 1e-30f, 800, 800}},
-    // a list that stops short: zeros where the far border should be
-    {{50, 200, 0, 0, 0}, {450, 700, 0, 0, 0}},
-};
 
 TEST_F(WarpTest, BrokenListsKeepBothPassesInsideTheBuffers) {
     for (const auto& lists : kBrokenLists) {
