@@ -79,7 +79,8 @@ void onDisplay() {
 
 static void toggle(bool& flag) { flag = !flag; }
 
-static int nextInCycle(int value) { return value + 1 == 4 ? 1 : value + 1; }
+// Steps value through first..last; the last goes back to the first.
+static void cycle(int& value, int first, int last) { value = value == last ? first : value + 1; }
 
 void onKeyboard(unsigned char key, int, int) {
     switch (key) {
@@ -90,9 +91,9 @@ void onKeyboard(unsigned char key, int, int) {
         case 'C': case 'c': toggle(state.showCurves); break;
         case 'X': case 'x': toggle(state.showIntersections); break;
         case 'B': case 'b': toggle(state.useBinarySearch); break;
-        case 'Q': case 'q': state.qualityLevel = nextInCycle(state.qualityLevel); break;
+        case 'Q': case 'q': cycle(state.qualityLevel, kQualityLinear, kQualityPrecise); break;
         case 'S': case 's':
-            state.viewMode = nextInCycle(state.viewMode);
+            cycle(state.viewMode, kViewLeft, kViewBoth);
             if (state.morphingStarted) composeMorph();
             break;
         case 'A': case 'a':

@@ -44,6 +44,25 @@ constexpr double kAnimationStep = 0.01;
 
 constexpr int kNoSlot = -1;
 
+// Values of ProgramState::viewMode: which warps the middle panel shows.
+constexpr int kViewLeft = 1;   // the left picture warped onto the intermediate net
+constexpr int kViewRight = 2;  // the right picture warped onto it
+constexpr int kViewBoth = 3;   // both warps blended by morphT
+
+// Values of ProgramState::qualityLevel: how the warp fills a scan line.
+constexpr int kQualityLinear = 1;   // straight pieces between crossings
+constexpr int kQualitySimple = 2;   // a curve through the crossings, read by parameter
+constexpr int kQualityPrecise = 3;  // a curve through the crossings, read by crossing number
+
+// Picture sides of the warp.
+constexpr int kSideLeft = 1;
+constexpr int kSideRight = 2;
+
+// Texture positions of the picture loader.
+constexpr int kPositionLeft = 1;   // the left picture
+constexpr int kPositionRight = 2;  // the right picture
+constexpr int kPositionMorph = 3;  // the middle panel's texture, no file
+
 struct ProgramState {
     bool showTangents = true;        // key T
     bool showPoints = true;          // key P
@@ -51,8 +70,8 @@ struct ProgramState {
     bool showIntermediate = false;   // key I; the intermediate bank is drawn only when set
     bool showIntersections = false;  // key X
     bool useBinarySearch = true;     // key B; false inverts segments by their cubic's roots
-    int qualityLevel = 1;            // key Q: 1 linear, 2 simple curvilinear, 3 precise
-    int viewMode = 3;                // key S: 1 left morph, 2 right morph, 3 both blended
+    int qualityLevel = kQualityLinear;  // key Q cycles the kQuality values
+    int viewMode = kViewBoth;           // key S cycles the kView values
     float morphT = 0.5f;             // 0 is the left picture's net, 1 the right one's
     bool morphingStarted = false;    // key M sets it; nothing clears it
     bool animationRunning = false;   // key A toggles; the last animation step clears it

@@ -87,7 +87,7 @@ void setUpMorph(int level, bool bisection) {
     reshapeRightNet();
     state.morphT = 0.5f;
     state.morphingStarted = true;
-    state.viewMode = 3;
+    state.viewMode = kViewBoth;
     state.qualityLevel = level;
     state.useBinarySearch = bisection;
     displayOnce();

@@ -33,14 +33,14 @@ void setLists(const float* source, const float* target) {
 void mapPicture(int level) {
     setLists(kRowSource, kRowMorph);
     for (int r = 0; r < kWorkHeight; ++r) {
-        if (level == 1)
+        if (level == kQualityLinear)
             mapRowLinear(images.leftImage, r, kN, 50, 450);
         else
             mapRowCurvilinear(images.leftImage, r, kN, level, 50, 450);
     }
     setLists(kColumnSource, kColumnMorph);
     for (int c = 0; c < kWorkWidth; ++c) {
-        if (level == 1)
+        if (level == kQualityLinear)
             mapColumnLinear(images.leftWarp, c, kN);
         else
             mapColumnCurvilinear(images.leftWarp, c, kN, level);

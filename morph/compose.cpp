@@ -14,18 +14,14 @@ namespace mw {
 
 namespace {
 
-constexpr int kViewLeft = 1;
-constexpr int kViewRight = 2;
-constexpr int kViewBoth = 3;
-
 // Left picture: the first quarter of curveCount curves of each bank are vertical.
 void warpLeft(int cc) {
-    warpImage(1, images.leftWarp, 0, cc / 4, cc, cc + cc / 4, cc / 4, cc / 2, cc + cc / 4,
+    warpImage(kSideLeft, images.leftWarp, 0, cc / 4, cc, cc + cc / 4, cc / 4, cc / 2, cc + cc / 4,
               cc + cc / 2, leftPanel.x1, leftPanel.x2, morphPanel.x1, morphPanel.x2);
 }
 
 void warpRight(int cc) {
-    warpImage(2, images.rightWarp, cc / 2, 3 * cc / 4, 2 * (cc / 2), cc / 2 + 3 * cc / 4,
+    warpImage(kSideRight, images.rightWarp, cc / 2, 3 * cc / 4, 2 * (cc / 2), cc / 2 + 3 * cc / 4,
               3 * cc / 4, cc, cc / 2 + 3 * cc / 4, cc / 2 + cc, rightPanel.x1, rightPanel.x2,
               morphPanel.x1, morphPanel.x2);
 }

@@ -78,7 +78,7 @@ bool findParameter(float tolerance, float target, float p0, float p1, float p2, 
 }
 
 int entryLimit(int level) {
-    return level == 3 ? kMaxPreciseEntries : kMaxSimpleEntries;
+    return level == kQualityPrecise ? kMaxPreciseEntries : kMaxSimpleEntries;
 }
 
 // Level 2: source position for p on plot segment s.
@@ -120,7 +120,7 @@ void buildCurvilinearPlots(ScanPass pass, int level, int n, int sourceLeft, int 
     const int extent = row ? kPanelWidth : kPanelHeight;
     Plot& sp = morph.sourcePlot;
     Plot& mp = morph.morphPlot;
-    if (level == 3) {
+    if (level == kQualityPrecise) {
         for (int j = 0; j < n; ++j) {
             sp[2 * j + 2] = scaled(morph.sourceCrossings[j], sourceOrigin, size, extent);
             mp[2 * j + 2] = scaled(morph.morphCrossings[j], morphOrigin, size, extent);
@@ -143,14 +143,14 @@ void buildCurvilinearPlots(ScanPass pass, int level, int n, int sourceLeft, int 
 
 void curvilinearSourceIndices(int level, int n, int count, int* sourceIndex) {
     n = std::clamp(n, 2, entryLimit(level));
-    const int stride = level == 3 ? 2 : 1;
+    const int stride = level == kQualityPrecise ? 2 : 1;
     int s = 0;
     for (int p = 0; p < count; ++p) {
         const float position = static_cast<float>(p);
         // One step per position at most, and never past the last real segment.
         if (s < n - 2 && morph.morphPlot[stride * (s + 2)] <= position) ++s;
-        const float source =
-            level == 3 ? precisePosition(s, n, position) : simplePosition(s, position);
+        const float source = level == kQualityPrecise ? precisePosition(s, n, position)
+                                                      : simplePosition(s, position);
         sourceIndex[p] = std::isnan(source) ? p : truncInto(source, 0, count - 1);
     }
 }

@@ -49,7 +49,7 @@ int buildCrossingLists(ScanPass pass, int line, int sourceFirst, int sourceEnd, 
 // Byte offset of the pixel after the one that holds byte v of an RGB row.
 int nextPixelOffset(float v);
 
-// Warps leftImage (side 1) or rightImage (side 2) onto the intermediate net.
+// Warps leftImage (kSideLeft) or rightImage (kSideRight) onto the intermediate net.
 // Ranges are half-open curve-number ranges.
 void warpImage(int side, WarpImage& output, int sourceVerticalFirst, int sourceVerticalEnd,
                int morphVerticalFirst, int morphVerticalEnd, int sourceHorizontalFirst,

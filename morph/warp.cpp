@@ -116,16 +116,16 @@ void warpImage(int side, WarpImage& output, int sourceVerticalFirst, int sourceV
                int sourceHorizontalEnd, int morphHorizontalFirst, int morphHorizontalEnd,
                int sourceLeft, int sourceRight, int morphLeft, int morphRight) {
     morph.intersectionCount = 0;
-    const WorkImage& input = side == 2 ? images.rightImage : images.leftImage;
+    const WorkImage& input = side == kSideRight ? images.rightImage : images.leftImage;
     const int level = state.qualityLevel;
 
     for (int r = 0; r < kWorkHeight; ++r) {
         const int n = buildCrossingLists(ScanPass::Row, r, sourceVerticalFirst, sourceVerticalEnd,
                                          morphVerticalFirst, morphVerticalEnd, sourceLeft,
                                          sourceRight, morphLeft, morphRight);
-        if (level == 1) {
+        if (level == kQualityLinear) {
             mapRowLinear(input, r, n, sourceLeft, morphLeft);
-        } else if (level == 2 || level == 3) {
+        } else if (level == kQualitySimple || level == kQualityPrecise) {
             mapRowCurvilinear(input, r, n, level, sourceLeft, morphLeft);
         }
     }
@@ -133,9 +133,9 @@ void warpImage(int side, WarpImage& output, int sourceVerticalFirst, int sourceV
         const int n = buildCrossingLists(
             ScanPass::Column, c, sourceHorizontalFirst, sourceHorizontalEnd, morphHorizontalFirst,
             morphHorizontalEnd, sourceLeft, sourceRight, morphLeft, morphRight);
-        if (level == 1) {
+        if (level == kQualityLinear) {
             mapColumnLinear(output, c, n);
-        } else if (level == 2 || level == 3) {
+        } else if (level == kQualitySimple || level == kQualityPrecise) {
             mapColumnCurvilinear(output, c, n, level);
         }
     }

@@ -22,10 +22,6 @@ ImageBuffers images;
 
 namespace {
 
-constexpr int kLeftPosition = 1;
-constexpr int kRightPosition = 2;
-constexpr int kMorphPosition = 3;
-
 struct SoilFree {
     void operator()(unsigned char* p) const { SOIL_free_image_data(p); }
 };
@@ -73,10 +69,10 @@ void drawQuad(GLuint texture, PanelRange panel) {
     glEnd();
 }
 
-// Positions 1 and 2: the picture at path onto its grid, then its texture. Returns 0
-// after one line on stderr when the picture cannot be used.
+// The left or right picture at path onto its grid, then its texture. Returns 0 after
+// one line on stderr when the picture cannot be used.
 GLuint loadPicture(int position, const char* path) {
-    const bool left = position == kLeftPosition;
+    const bool left = position == kPositionLeft;
     WorkImage& picture = left ? images.leftImage : images.rightImage;
     std::string reason;
     try {
@@ -102,7 +98,7 @@ GLuint loadPicture(int position, const char* path) {
     return name;
 }
 
-// Position 3: the morph buffers take the right picture's size and channel count,
+// The morph texture: the morph buffers take the right picture's size and channel count,
 // so the right picture is loaded first. The buffers themselves are fixed arrays;
 // the texture gets its first image from the first composition.
 GLuint createMorphTexture() {
@@ -200,15 +196,15 @@ void reverseRows(WorkImage& picture) {
 }
 
 bool loadImages() {
-    images.rightTexture = loadImageTexture(kRightPosition, state.rightImagePath.data());
+    images.rightTexture = loadImageTexture(kPositionRight, state.rightImagePath.data());
     if (images.rightTexture == 0) return false;
-    images.morphTexture = loadImageTexture(kMorphPosition, "");
-    images.leftTexture = loadImageTexture(kLeftPosition, state.leftImagePath.data());
+    images.morphTexture = loadImageTexture(kPositionMorph, "");
+    images.leftTexture = loadImageTexture(kPositionLeft, state.leftImagePath.data());
     return images.leftTexture != 0;
 }
 
 GLuint loadImageTexture(int position, const char* path) {
-    if (position == kMorphPosition) return createMorphTexture();
+    if (position == kPositionMorph) return createMorphTexture();
     return loadPicture(position, path);
 }
 

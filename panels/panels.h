@@ -48,8 +48,9 @@ extern ImageBuffers images;
 // picture. Returns false (with one line on stderr naming the path and the reason)
 // when a picture cannot be used.
 bool loadImages();
-// Position 1 loads the left picture, 2 the right one, 3 creates the morph texture
-// (path ignored). Returns the texture name, or 0 on failure (message on stderr).
+// kPositionLeft loads the left picture, kPositionRight the right one, kPositionMorph
+// creates the morph texture (path ignored). Returns the texture name, or 0 on
+// failure (message on stderr).
 GLuint loadImageTexture(int position, const char* path);
 void deleteTexture(GLuint texture);
 // Resamples a decoded picture of width x height x 3 bytes (top row first) onto the

@@ -23,11 +23,11 @@ const char* flagText(bool on) { return on ? "True" : "False"; }
 // The quality line with the algorithm phrase in place of its %s.
 void formatQualityLine(char* out, int size, int level, const char* phrase) {
     switch (level) {
-        case 1:
+        case kQualityLinear:
             std::snprintf(out, size, "Quality (hotkey q): 1 - Linear Pixel Translation (fast) %s",
                           phrase);
             break;
-        case 2:
+        case kQualitySimple:
             std::snprintf(out, size,
                           "Quality (hotkey q): 2 - Simple Curvilinear Pixel Translation (slow) %s",
                           phrase);
@@ -43,8 +43,8 @@ void formatQualityLine(char* out, int size, int level, const char* phrase) {
 
 const char* viewText(int mode) {
     switch (mode) {
-        case 1: return "Showing left image morph (hotkey s)";
-        case 2: return "Showing right image morph (hotkey s)";
+        case kViewLeft: return "Showing left image morph (hotkey s)";
+        case kViewRight: return "Showing right image morph (hotkey s)";
         default: return "Showing both image morphs (hotkey s)";
     }
 }
