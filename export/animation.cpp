@@ -4,12 +4,8 @@
 #include <SOIL/SOIL.h>
 
 #include <cerrno>
-#include <cstdint>
 #include <cstdio>
 #include <cstring>
-#include <memory>
-#include <new>
-#include <utility>
 
 #include "app/state.h"
 #include "export/export.h"
@@ -19,7 +15,7 @@
 namespace mw {
 
 // The frame writer always gets 3 bytes per pixel, whatever the right picture
-// decoded to: the frame buffer is built from morphImage, which has 3.
+// decoded to: frameImage is built from morphImage, which has 3.
 constexpr int kFrameChannels = 3;
 
 // Formats into sequencePath; false (and a message) if the text did not fit.
@@ -47,26 +43,12 @@ void startAnimation() {
 }
 
 bool writeFrame(const char* path) {
-    // Widen to integers and turn the rows: morphImage is bottom row first, the
-    // writer wants the top row first. The middle row (146 of 293) stays.
-    WarpImage& scratch = images.sampleScratch;
-    for (int k = 0; k < kWorkBytes; ++k) scratch[k] = images.morphImage[k];
-    for (int r = 0; r < kWorkHeight / 2; ++r) {
-        int32_t* top = scratch.data() + r * kWorkRowBytes;
-        int32_t* bottom = scratch.data() + (kWorkHeight - 1 - r) * kWorkRowBytes;
-        for (int k = 0; k < kWorkRowBytes; ++k) std::swap(top[k], bottom[k]);
-    }
-
-    const std::unique_ptr<uint8_t[]> frame(new (std::nothrow) uint8_t[kWorkBytes]);
-    if (!frame) {
-        std::fprintf(stderr, "cannot write frame %s: out of memory\n", path);
-        return false;
-    }
-    for (int k = 0; k < kWorkBytes; ++k) frame[k] = static_cast<uint8_t>(scratch[k] & 0xFF);
+    // morphImage is bottom row first, the writer wants the top row first.
+    reverseRows(images.morphImage, images.frameImage);
 
     errno = 0;
     if (SOIL_save_image(path, SOIL_SAVE_TYPE_BMP, kWorkWidth, kWorkHeight, kFrameChannels,
-                        frame.get()) == 0) {
+                        images.frameImage.data()) == 0) {
         // SOIL's own text only says that saving failed; the C library's reason
         // (missing directory, no permission, disk full) is the useful one.
         const int reason = errno;

@@ -12,7 +12,7 @@ void startAnimation();
 void advanceAnimation();
 
 // Writes morphImage (bottom row first) to `path` as a 256 x 293 24-bit BMP, top
-// row first as the writer expects; the rows are turned through sampleScratch.
+// row first as the writer expects; the rows are turned into frameImage.
 // Reports a failure on stderr with the path and returns false.
 bool writeFrame(const char* path);
 

@@ -177,22 +177,22 @@ void resamplePicture(const uint8_t* decoded, int width, int height, WorkImage& o
             out[o + 2] = decoded[s + 2];
         }
     }
-    reverseRows(out);  // the decoder delivers the top row first
+    reverseRows(out, out);  // the decoder delivers the top row first
 }
 
 // Widens every byte to an integer of sampleScratch (element k holds byte k), swaps
 // integer rows k and 292 - k for k = 0..145 (the middle row 146 stays), and stores
-// the low 8 bits back.
-void reverseRows(WorkImage& picture) {
+// the low 8 bits into `to`. Nothing is written to `to` before all of `from` is read.
+void reverseRows(const WorkImage& from, WorkImage& to) {
     WarpImage& scratch = images.sampleScratch;
-    for (int k = 0; k < kWorkBytes; ++k) scratch[k] = picture[k];
+    for (int k = 0; k < kWorkBytes; ++k) scratch[k] = from[k];
     constexpr int kSwappedRows = kWorkHeight / 2;  // 146
     for (int k = 0; k < kSwappedRows; ++k) {
         int32_t* low = &scratch[k * kWorkRowBytes];
         int32_t* high = &scratch[(kWorkHeight - 1 - k) * kWorkRowBytes];
         std::swap_ranges(low, low + kWorkRowBytes, high);
     }
-    for (int k = 0; k < kWorkBytes; ++k) picture[k] = static_cast<uint8_t>(scratch[k] & 0xFF);
+    for (int k = 0; k < kWorkBytes; ++k) to[k] = static_cast<uint8_t>(scratch[k] & 0xFF);
 }
 
 bool loadImages() {

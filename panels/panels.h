@@ -38,6 +38,7 @@ struct ImageBuffers {
     WarpImage leftWarp{};       // last warp of the left picture
     WarpImage rightWarp{};      // last warp of the right picture
     WarpImage sampleScratch{};  // row reversal of loading and of frame export
+    WorkImage frameImage{};     // the frame export writes: morphImage, top row first
 };
 
 extern ImageBuffers images;
@@ -56,8 +57,9 @@ void deleteTexture(GLuint texture);
 // Resamples a decoded picture of width x height x 3 bytes (top row first) onto the
 // grid and turns it bottom row first; the decoder's own layout is kept for channels.
 void resamplePicture(const uint8_t* decoded, int width, int height, WorkImage& out);
-// Reverses the row order of a work picture through sampleScratch.
-void reverseRows(WorkImage& picture);
+// Copies `from` into `to` with the row order reversed, through sampleScratch.
+// `from` and `to` may be the same picture.
+void reverseRows(const WorkImage& from, WorkImage& to);
 void drawImageQuads();
 // Reads a whole file into bytes. Returns an empty text, or the reason it cannot.
 std::string readPictureFile(const char* path, std::vector<uint8_t>& bytes);

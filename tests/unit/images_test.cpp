@@ -178,13 +178,13 @@ TEST_F(ImagesTest, ResamplerReadsThreeBytesPerPixelInDecoderOrder) {
 TEST_F(ImagesTest, ReverseRowsSwapsRowPairsAndRestoresOnSecondCall) {
     WorkImage& picture = images.leftImage;
     for (int k = 0; k < kWorkBytes; ++k) picture[k] = static_cast<uint8_t>(k / kWorkRowBytes);
-    reverseRows(picture);
+    reverseRows(picture, picture);
     EXPECT_EQ(picture[0], 292 & 0xFF);
     EXPECT_EQ(picture[145 * kWorkRowBytes + 767], 147);
     EXPECT_EQ(picture[146 * kWorkRowBytes + 5], 146);
     EXPECT_EQ(picture[292 * kWorkRowBytes + 767], 0);
     EXPECT_EQ(images.sampleScratch[0], 292 & 0xFF);  // the widened bytes stay behind
-    reverseRows(picture);
+    reverseRows(picture, picture);
     for (int k = 0; k < kWorkBytes; k += 97)
         ASSERT_EQ(picture[k], static_cast<uint8_t>(k / kWorkRowBytes));
 }
