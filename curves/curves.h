@@ -14,11 +14,12 @@
 
 namespace mw {
 
-constexpr int kCurveSlots = 1000;          // slots owned by one curve
-constexpr int kCurveNumbers = 100;         // entries of pointCount
-constexpr int kSlotCount = 200000;         // entries of each slot array
-constexpr int kMaxPointsPerCurve = 498;    // keeps a curve and its phantoms in its slots
-constexpr int kMaxCurvesPerBank = 33;      // three banks share the 100 counts
+constexpr int kCurveSlots = 1000;   // slots owned by one curve
+constexpr int kCurveNumbers = 100;  // entries of pointCount
+// Entries of each slot array: room for twice the curves pointCount can count.
+constexpr int kSlotCount = 2 * kCurveNumbers * kCurveSlots;
+constexpr int kMaxPointsPerCurve = 498;  // keeps a curve and its phantoms in its slots
+constexpr int kMaxCurvesPerBank = 33;    // three banks share the 100 counts
 
 struct CurveStore {
     int curveCount = 2;   // curves of the left and right banks together; always even
@@ -32,6 +33,12 @@ struct CurveStore {
 extern CurveStore store;
 
 constexpr int slotOf(int c, int j) { return kCurveSlots * c + 2 + 2 * j; }
+
+// The y of the trailing phantom pair of a full curve is the last slot a curve uses:
+// it stays within the curve's own slots, and every countable curve's slots fit.
+static_assert(slotOf(0, kMaxPointsPerCurve) + 1 < kCurveSlots);
+static_assert(slotOf(kCurveNumbers - 1, kMaxPointsPerCurve) + 1 < kSlotCount);
+static_assert(3 * kMaxCurvesPerBank <= kCurveNumbers);
 
 // Adds (x, y) to the current left curve and (x + 800, y) to its mirror, both with
 // tangent (0, 0) unset. Refused, leaving the store unchanged, when the curve

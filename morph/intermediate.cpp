@@ -21,11 +21,11 @@ void interpolateCurve(int l, int r, int m, float t) {
 
     const double shift = static_cast<double>(t) - 0.5;  // -0.5 .. 0.5, in double
     const float keep = 1.0f - t;
-    // Pair 0 is the leading phantom point, pair p (p >= 1) is point p - 1.
-    for (int p = 0; p <= count; ++p) {
-        const int ls = kCurveSlots * l + 2 * p;
-        const int rs = kCurveSlots * r + 2 * p;
-        const int ms = kCurveSlots * m + 2 * p;
+    // Point -1 is the leading phantom point.
+    for (int j = -1; j < count; ++j) {
+        const int ls = slotOf(l, j);
+        const int rs = slotOf(r, j);
+        const int ms = slotOf(m, j);
         const float lx = store.controlPoints[ls], ly = store.controlPoints[ls + 1];
         const float rx = store.controlPoints[rs], ry = store.controlPoints[rs + 1];
 
