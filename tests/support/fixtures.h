@@ -1,14 +1,49 @@
-// fixtures.h -- small pieces shared by several unit tests.
+// fixtures.h -- the fixture every unit test starts from, and small pieces shared
+// by several unit tests.
 #pragma once
 
+#include <gtest/gtest.h>
 #include <stdlib.h>
 
 #include <filesystem>
 #include <limits>
+#include <memory>
 #include <string>
 #include <vector>
 
+#include "app/state.h"
+#include "curves/curves.h"
+#include "morph/morph.h"
+#include "panels/panels.h"
+#include "tests/support/gl_double.h"
+
 namespace testfixtures {
+
+// Rebuilds a record in place with its start-up values. The curve store and the
+// picture buffers run to megabytes: too large for a temporary on the stack.
+template <typename Record>
+void restart(Record& record) {
+    std::destroy_at(&record);
+    std::construct_at(&record);
+}
+
+// Puts every process-wide record back to its start: the program state, the curve
+// store, the morph state, the picture buffers and the GL double.
+inline void resetProgram() {
+    restart(mw::state);
+    restart(mw::store);
+    restart(mw::morph);
+    restart(mw::images);
+    gldouble::reset();
+}
+
+// The base of every unit test's fixture: each test starts from the program as it
+// is at start-up, whatever the tests before it left behind. The reset runs in the
+// constructor, so a fixture's own SetUp already sees the clean program.
+class CleanProgram : public ::testing::Test {
+protected:
+    CleanProgram() { resetProgram(); }
+};
 
 constexpr float kNaN = std::numeric_limits<float>::quiet_NaN();
 constexpr float kInf = std::numeric_limits<float>::infinity();

@@ -22,6 +22,7 @@ void reset() {
     glLog.clear();
     recording = true;
     lastTexImage = TexImage{};
+    callbacks = Callbacks{};
     nextTextureName = 1;
 }
 

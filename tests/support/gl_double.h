@@ -24,7 +24,8 @@ struct TexImage {
 };
 extern TexImage lastTexImage;
 
-// Clears the log, the texture image and the texture name counter.
+// Clears the log, the texture image, the registered callbacks and the texture
+// name counter.
 void reset();
 
 // The log as strings, optionally only the calls with the given names.

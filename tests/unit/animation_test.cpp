@@ -49,16 +49,12 @@ std::vector<std::string> runSteps(int limit, std::vector<float>* values = nullpt
 }
 
 // Every test runs in a fresh temporary working directory.
-class AnimationTest : public ::testing::Test {
+class AnimationTest : public testfixtures::CleanProgram {
 protected:
     void SetUp() override {
-        state = ProgramState{};
-        store = CurveStore{};
-        gldouble::reset();
         images.morphWidth = kWorkWidth;
         images.morphHeight = kWorkHeight;
         images.morphChannels = 3;
-        images.morphImage.fill(0);
         const testfixtures::WorkingDirectory dir = testfixtures::enterTemporaryDirectory("mw-anim");
         ASSERT_FALSE(dir.root.empty());
         root = dir.root;

@@ -6,19 +6,13 @@
 #include "app/state.h"
 #include "curvemath/curvemath.h"
 #include "curves/curves.h"
+#include "tests/support/fixtures.h"
 #include "tests/support/gl_double.h"
 
 namespace mw {
 namespace {
 
-class BisectionTest : public ::testing::Test {
-protected:
-    void SetUp() override {
-        state = ProgramState{};
-        store = CurveStore{};
-        gldouble::reset();
-    }
-};
+class BisectionTest : public testfixtures::CleanProgram {};
 
 // catmullRomValue on one segment, counting its calls.
 struct CountedSegment {

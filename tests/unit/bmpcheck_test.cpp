@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "panels/panels.h"
+#include "tests/support/fixtures.h"
 
 namespace mw {
 namespace {
@@ -152,13 +153,15 @@ void expectTestPicture(const WorkImage& picture) {
     }
 }
 
-TEST(BmpCheckTest, PlainPictureLandsOnTheGridBottomRowFirst) {
+class BmpCheckTest : public testfixtures::CleanProgram {};
+
+TEST_F(BmpCheckTest, PlainPictureLandsOnTheGridBottomRowFirst) {
     const std::vector<uint8_t> file = makeBmp({});
     ASSERT_EQ(decodePicture(file.data(), file.size(), decoded()), "");
     expectTestPicture(decoded());
 }
 
-TEST(BmpCheckTest, AcceptedVariantsDecodeToTheSamePixels) {
+TEST_F(BmpCheckTest, AcceptedVariantsDecodeToTheSamePixels) {
     struct Case {
         const char* name;
         BmpLayout layout;
@@ -271,7 +274,7 @@ TEST(BmpCheckTest, AcceptedVariantsDecodeToTheSamePixels) {
     }
 }
 
-TEST(BmpCheckTest, V5PictureReachesTheDecoderAsTheSameV4Picture) {
+TEST_F(BmpCheckTest, V5PictureReachesTheDecoderAsTheSameV4Picture) {
     BmpLayout v5;
     v5.headerBytes = 124;
     v5.bits = 8;
@@ -284,7 +287,7 @@ TEST(BmpCheckTest, V5PictureReachesTheDecoderAsTheSameV4Picture) {
     EXPECT_EQ(check.decoderBytes, want);
 }
 
-TEST(BmpCheckTest, RefusedVariantsNameTheirReason) {
+TEST_F(BmpCheckTest, RefusedVariantsNameTheirReason) {
     struct Case {
         const char* name;
         std::vector<uint8_t> file;
@@ -424,7 +427,7 @@ TEST(BmpCheckTest, RefusedVariantsNameTheirReason) {
     }
 }
 
-TEST(BmpCheckTest, IndicesInRowPaddingAreNotPixels) {
+TEST_F(BmpCheckTest, IndicesInRowPaddingAreNotPixels) {
     // Rows of 6 indices are padded to 8 bytes; padding bytes may hold anything.
     BmpLayout s;
     s.bits = 8;
@@ -437,7 +440,7 @@ TEST(BmpCheckTest, IndicesInRowPaddingAreNotPixels) {
 // Inputs that once went wrong under the fuzzer, kept beside the fuzz target. Each
 // must now give the same one-line reason every time (a reason once printed stack
 // garbage for a format argument that was missing).
-TEST(BmpCheckTest, FuzzerRegressionsGiveStableOneLineReasons) {
+TEST_F(BmpCheckTest, FuzzerRegressionsGiveStableOneLineReasons) {
     const std::string file = __FILE__;
     const std::string dir = file.substr(0, file.rfind("/unit/")) + "/fuzz/regressions";
     const std::map<std::string, std::string> reasons = {
@@ -452,7 +455,7 @@ TEST(BmpCheckTest, FuzzerRegressionsGiveStableOneLineReasons) {
     }
 }
 
-class PictureFileTest : public ::testing::Test {
+class PictureFileTest : public testfixtures::CleanProgram {
 protected:
     std::string dir;
     void SetUp() override {

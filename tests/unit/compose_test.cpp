@@ -12,26 +12,15 @@
 #include "curves/curves.h"
 #include "morph/morph.h"
 #include "panels/panels.h"
+#include "tests/support/fixtures.h"
 #include "tests/support/gl_double.h"
 
 namespace mw {
 namespace {
 
-class ComposeTest : public ::testing::Test {
+class ComposeTest : public testfixtures::CleanProgram {
 protected:
-    void SetUp() override {
-        state = ProgramState{};
-        store = CurveStore{};
-        gldouble::reset();
-        images.leftImage.fill(0);
-        images.rightImage.fill(0);
-        images.morphImage.fill(0);
-        images.morphWork.fill(0);
-        images.leftWarp.fill(0);
-        images.rightWarp.fill(0);
-        images.morphTexture = 9;
-        morph.intersectionCount = 0;
-    }
+    void SetUp() override { images.morphTexture = 9; }
 };
 
 // A quality level outside 1..3 warps nothing, so these tests set the warps by hand
@@ -289,7 +278,7 @@ TEST_F(ComposeTest, UnrulyNetComposesAtEveryLevelAndInversion) {
     paintPictures();
     gldouble::recording = false;
     for (float t : {0.2f, 0.9f}) {
-        store = CurveStore{};
+        testfixtures::restart(store);
         state.morphT = t;
         makeUnrulyNet();
         for (int level = 1; level <= 3; ++level) {

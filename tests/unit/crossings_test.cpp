@@ -8,6 +8,7 @@
 #include "app/state.h"
 #include "curves/curves.h"
 #include "morph/morph.h"
+#include "tests/support/fixtures.h"
 #include "tests/support/gl_double.h"
 
 namespace mw {
@@ -17,13 +18,9 @@ struct Point {
     float x, y;
 };
 
-class CrossingsTest : public ::testing::Test {
+class CrossingsTest : public testfixtures::CleanProgram {
 protected:
     void SetUp() override {
-        state = ProgramState{};
-        store = CurveStore{};
-        gldouble::reset();
-        morph.intersectionCount = 0;
         morph.sourceCrossings.fill(-1.0f);
         morph.morphCrossings.fill(-1.0f);
     }

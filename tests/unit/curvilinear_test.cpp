@@ -35,15 +35,7 @@ std::vector<int> indicesFor(ScanPass pass, int level, int n, int sourceLeft = 50
     return index;
 }
 
-class CurvilinearTest : public ::testing::Test {
-protected:
-    void SetUp() override {
-        state = ProgramState{};
-        store = CurveStore{};
-        gldouble::reset();
-        morph = MorphState{};
-    }
-};
+class CurvilinearTest : public testfixtures::CleanProgram {};
 
 struct Mode {
     int level;
@@ -328,7 +320,7 @@ TEST_F(CurvilinearTest, AwkwardNetsWarpInsideTheBuffersAtEveryLevel) {
     };
     fillPicture(images.leftImage);
     for (const Net& net : nets) {
-        store = CurveStore{};
+        testfixtures::restart(store);
         store.curveCount = 8;
         for (int i = 0; i < 2; ++i) {
             setCurve(i, net.vertical[i]);

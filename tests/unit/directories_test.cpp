@@ -29,7 +29,7 @@ std::string readText(const fs::path& path) {
 }
 
 // Every test runs in a fresh temporary working directory.
-class DirectoryLayerTest : public ::testing::Test {
+class DirectoryLayerTest : public testfixtures::CleanProgram {
 protected:
     void SetUp() override {
         const testfixtures::WorkingDirectory dir = testfixtures::enterTemporaryDirectory("mw-dirs");

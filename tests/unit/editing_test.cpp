@@ -9,6 +9,7 @@
 
 #include "app/state.h"
 #include "curves/curves.h"
+#include "tests/support/fixtures.h"
 #include "tests/support/gl_double.h"
 
 namespace mw {
@@ -69,14 +70,7 @@ int redisplays() {
     return gldouble::count("glutPostRedisplay");
 }
 
-class EditingTest : public ::testing::Test {
-protected:
-    void SetUp() override {
-        state = ProgramState{};
-        store = CurveStore{};
-        gldouble::reset();
-    }
-};
+class EditingTest : public testfixtures::CleanProgram {};
 
 TEST_F(EditingTest, LeftReleaseWithoutDragAddsAPairAtTheReleasePosition) {
     struct Case {
@@ -93,7 +87,7 @@ TEST_F(EditingTest, LeftReleaseWithoutDragAddsAPairAtTheReleasePosition) {
     };
     for (const Case& k : cases) {
         SCOPED_TRACE(k.name);
-        SetUp();
+        testfixtures::resetProgram();
         k.gesture();
         EXPECT_EQ(store.pointCount[0], 1);
         EXPECT_EQ(store.pointCount[1], 1);
@@ -141,7 +135,7 @@ TEST_F(EditingTest, PickRadiusIsStrictInXAndY) {
     for (const Case& k : cases) {
         SCOPED_TRACE("offset " + std::to_string(k.dx) + ", " + std::to_string(k.dy));
         // Grabbing with a drag.
-        SetUp();
+        testfixtures::resetProgram();
         appendPointPair(100, 200);
         press(100 + k.dx, 200 + k.dy);
         moveTo(100 + k.dx, 200 + k.dy);
@@ -149,7 +143,7 @@ TEST_F(EditingTest, PickRadiusIsStrictInXAndY) {
         EXPECT_EQ(state.selectedPoint, k.hit ? slotOf(0, 0) : -1);
 
         // Deleting with a right click; a miss ends the curve instead.
-        SetUp();
+        testfixtures::resetProgram();
         appendPointPair(100, 200);
         rightClick(100 + k.dx, 200 + k.dy);
         EXPECT_EQ(store.pointCount[0], k.hit ? 0 : 1);
@@ -231,7 +225,7 @@ TEST_F(EditingTest, EveryOtherButtonEventResetsTheDragState) {
     for (const Case& k : cases) {
         SCOPED_TRACE("button " + std::to_string(k.button) + " state " +
                      std::to_string(k.buttonState));
-        SetUp();
+        testfixtures::resetProgram();
         appendPointPair(100, 200);
         press(100, 200);
         moveTo(101, 200);
@@ -330,7 +324,7 @@ TEST_F(EditingTest, SliderDragSetsMorphTOnlyWithinTheTrack) {
     for (const Case& k : cases) {
         SCOPED_TRACE("morphT " + std::to_string(k.morphT) + " pointer " + std::to_string(k.x) +
                      ", " + std::to_string(k.y));
-        SetUp();
+        testfixtures::resetProgram();
         state.morphT = k.morphT;
         press(k.x, k.y);
         moveTo(k.x, k.y);

@@ -12,6 +12,7 @@
 #include "app/state.h"
 #include "curves/curves.h"
 #include "panels/panels.h"
+#include "tests/support/fixtures.h"
 #include "tests/support/gl_double.h"
 
 namespace mw {
@@ -41,20 +42,11 @@ std::pair<int, int> sourceOf(Rgb c) {
     return {c.r | (c.b >> 4) << 8, c.g | (c.b & 15) << 8};
 }
 
-class ImagesTest : public ::testing::Test {
+class ImagesTest : public testfixtures::CleanProgram {
 protected:
     std::string dir;
 
     void SetUp() override {
-        state = ProgramState{};
-        store = CurveStore{};
-        gldouble::reset();
-        images.leftImage.fill(0);
-        images.rightImage.fill(0);
-        images.leftWidth = images.leftHeight = images.leftChannels = 0;
-        images.rightWidth = images.rightHeight = images.rightChannels = 0;
-        images.morphWidth = images.morphHeight = images.morphChannels = 0;
-        images.leftTexture = images.rightTexture = images.morphTexture = 0;
         dir = testing::TempDir() + "images_" + std::to_string(getpid());
         mkdir(dir.c_str(), 0700);
     }

@@ -7,19 +7,13 @@
 #include "app/state.h"
 #include "curves/curves.h"
 #include "morph/morph.h"
+#include "tests/support/fixtures.h"
 #include "tests/support/gl_double.h"
 
 namespace mw {
 namespace {
 
-class IntermediateTest : public ::testing::Test {
-protected:
-    void SetUp() override {
-        state = ProgramState{};
-        store = CurveStore{};
-        gldouble::reset();
-    }
-};
+class IntermediateTest : public testfixtures::CleanProgram {};
 
 struct Point {
     float x, y;

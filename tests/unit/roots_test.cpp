@@ -11,19 +11,13 @@
 #include "app/state.h"
 #include "curvemath/curvemath.h"
 #include "curves/curves.h"
+#include "tests/support/fixtures.h"
 #include "tests/support/gl_double.h"
 
 namespace mw {
 namespace {
 
-class RootsTest : public ::testing::Test {
-protected:
-    void SetUp() override {
-        state = ProgramState{};
-        store = CurveStore{};
-        gldouble::reset();
-    }
-};
+class RootsTest : public testfixtures::CleanProgram {};
 
 constexpr double kThreeDecimals = 0.0005;
 
@@ -306,13 +300,7 @@ TEST_F(RootsTest, DegreeOutsideWorkingArraysChangesNothing) {
     }
 }
 
-}  // namespace
-}  // namespace mw
-
-namespace mw {
-namespace {
-
-TEST(SegmentRoots, EvenlySpacedSegmentsAreSolvedAsTheLineOrQuadraticThatRemains) {
+TEST_F(RootsTest, EvenlySpacedSegmentsAreSolvedAsTheLineOrQuadraticThatRemains) {
     struct Case {
         float p0, p1, p2, p3, target, expected;
     };

@@ -12,6 +12,7 @@
 #include "curves/curves.h"
 #include "morph/morph.h"
 #include "panels/panels.h"
+#include "tests/support/fixtures.h"
 #include "tests/support/gl_double.h"
 
 namespace mw {
@@ -164,15 +165,7 @@ void setTangent(int c, int k, Vec t, bool userSet = true) {
         EXPECT_EQ(v_.y, ey);              \
     } while (0)
 
-class SceneTest : public ::testing::Test {
-protected:
-    void SetUp() override {
-        state = ProgramState{};
-        store = CurveStore{};
-        morph.intersectionCount = 0;
-        gldouble::reset();
-    }
-};
+class SceneTest : public testfixtures::CleanProgram {};
 
 const Vec P0{100, 200}, P1{150, 250}, P2{200, 200};
 
@@ -242,8 +235,7 @@ TEST_F(SceneTest, UserSetTangentsTurnNeighbouringPiecesIntoHermitePieces) {
     const Case cases[] = {{"first", 0}, {"middle", 1}, {"last", 2}};
     for (const Case& k : cases) {
         SCOPED_TRACE(k.name);
-        store = CurveStore{};
-        gldouble::reset();
+        testfixtures::resetProgram();
         setCurve(0, {P0, P1, P2});
         for (int j = 0; j < 3; ++j) setTangent(0, j, stale, false);
         setTangent(0, k.setPoint, set);
@@ -341,9 +333,8 @@ TEST_F(SceneTest, CurvesOfOneOrTwoPointsDrawOnlyTheirPointsAndStoreNothing) {
     for (bool intermediate : {false, true}) {
         for (const auto& pts : curves) {
             SCOPED_TRACE(std::to_string(pts.size()) + (intermediate ? " intermediate" : ""));
-            store = CurveStore{};
+            testfixtures::resetProgram();
             state.showIntermediate = true;
-            gldouble::reset();
             const int c = intermediate ? 2 : 0;
             setCurve(c, pts);
             setTangent(c, 0, {9, 9}, false);
@@ -364,8 +355,7 @@ TEST_F(SceneTest, IntermediateCurveDrawnOnlyWhenShownYetTrailingPhantomRefreshed
     const Vec T0{10, 0}, T1{0, 20}, T2{-5, 5};
     for (bool shown : {false, true}) {
         SCOPED_TRACE(shown ? "shown" : "hidden");
-        store = CurveStore{};
-        gldouble::reset();
+        testfixtures::resetProgram();
         state.showIntermediate = shown;
         setCurve(c, {P0, P1, P2});
         setTangent(c, 0, T0, false);
@@ -431,8 +421,7 @@ TEST_F(SceneTest, SwitchesHideTheirPartsButValuesAreStillStored) {
     for (const Case& k : cases) {
         SCOPED_TRACE(std::string("C") + (k.curves ? "1" : "0") + " P" + (k.points ? "1" : "0") +
                      " T" + (k.tangents ? "1" : "0"));
-        store = CurveStore{};
-        gldouble::reset();
+        testfixtures::resetProgram();
         state.showCurves = k.curves;
         state.showPoints = k.points;
         state.showTangents = k.tangents;

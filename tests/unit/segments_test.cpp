@@ -8,19 +8,13 @@
 #include "app/state.h"
 #include "curvemath/curvemath.h"
 #include "curves/curves.h"
+#include "tests/support/fixtures.h"
 #include "tests/support/gl_double.h"
 
 namespace mw {
 namespace {
 
-class SegmentTest : public ::testing::Test {
-protected:
-    void SetUp() override {
-        state = ProgramState{};
-        store = CurveStore{};
-        gldouble::reset();
-    }
-};
+class SegmentTest : public testfixtures::CleanProgram {};
 
 struct Vertex {
     double x, y;

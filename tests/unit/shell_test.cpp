@@ -6,6 +6,7 @@
 #include "curves/curves.h"
 #include "morph/morph.h"
 #include "panels/panels.h"
+#include "tests/support/fixtures.h"
 #include "tests/support/gl_double.h"
 
 #include <SOIL/SOIL.h>
@@ -17,14 +18,7 @@
 namespace mw {
 namespace {
 
-class ShellTest : public ::testing::Test {
-protected:
-    void SetUp() override {
-        state = ProgramState{};
-        store = CurveStore{};
-        gldouble::reset();
-    }
-};
+class ShellTest : public testfixtures::CleanProgram {};
 
 TEST_F(ShellTest, InitialStateMatchesStartUpValues) {
     const ProgramState s;

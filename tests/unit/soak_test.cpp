@@ -22,12 +22,13 @@
 #include "curves/curves.h"
 #include "morph/morph.h"
 #include "panels/panels.h"
+#include "tests/support/fixtures.h"
 #include "tests/support/gl_double.h"
 
 namespace mw {
 namespace {
 
-struct Soak {
+struct GestureStream {
     std::mt19937 rng;
     long events = 0;
     long compositions = 0;
@@ -188,7 +189,9 @@ void expectStoreSound(long event) {
     ASSERT_EQ(morph.intersectionCount % 2, 0);
 }
 
-TEST(Soak, RandomGesturesKeepTheStoreSound) {
+class Soak : public testfixtures::CleanProgram {};
+
+TEST_F(Soak, RandomGesturesKeepTheStoreSound) {
     const char* env = std::getenv("SOAK_EVENTS");
     const long perSeed = env ? std::atol(env) : 2000;
     const std::filesystem::path home = std::filesystem::current_path();
@@ -208,10 +211,7 @@ TEST(Soak, RandomGesturesKeepTheStoreSound) {
         }
     }
     for (const unsigned seed : seeds) {
-        state = ProgramState{};
-        store = CurveStore{};
-        morph.intersectionCount = 0;
-        gldouble::reset();
+        testfixtures::resetProgram();
         gldouble::recording = false;
         std::mt19937 fill(seed);
         for (auto& b : images.leftImage) b = static_cast<uint8_t>(fill());
@@ -222,7 +222,7 @@ TEST(Soak, RandomGesturesKeepTheStoreSound) {
 
         // The capacity bursts come near the end of each seed: a curve of 498 random
         // points makes every later warp slow, which would cap the soak's length.
-        Soak soak{std::mt19937(seed)};
+        GestureStream soak{std::mt19937(seed)};
         while (soak.events < perSeed) {
             if (soak.events == perSeed - 20) {
                 soak.pointBurst();
@@ -241,7 +241,6 @@ TEST(Soak, RandomGesturesKeepTheStoreSound) {
                     seed, soak.events, soak.compositions, store.curveCount / 2);
         if (HasFatalFailure()) break;
     }
-    gldouble::reset();
     std::filesystem::current_path(home);
     std::filesystem::remove_all(dir);
 }

@@ -9,6 +9,7 @@
 
 #include "app/state.h"
 #include "panels/panels.h"
+#include "tests/support/fixtures.h"
 #include "tests/support/gl_double.h"
 
 namespace mw {
@@ -42,13 +43,7 @@ void expectLines(const std::vector<Line>& expected) {
 const std::string kBinary = "Using Binary Search Algorithm (faster) (hotkey b)";
 const std::string kRoots = "Using Quadratic Roots Algorithm (slower) (hotkey b)";
 
-class StatusTest : public ::testing::Test {
-protected:
-    void SetUp() override {
-        state = ProgramState{};
-        gldouble::reset();
-    }
-};
+class StatusTest : public testfixtures::CleanProgram {};
 
 TEST_F(StatusTest, BeforeMorphingShowsInstructionsTogglesAndMorphHint) {
     drawStatusText();
@@ -93,7 +88,7 @@ TEST_F(StatusTest, AfterMorphingStartsShowsTheMorphingLines) {
 TEST_F(StatusTest, TogglesFollowTheProgramStateInBothStates) {
     for (bool started : {false, true}) {
         SCOPED_TRACE(started ? "morphing" : "not morphing");
-        state = ProgramState{};
+        testfixtures::resetProgram();
         state.morphingStarted = started;
         state.showCurves = false;
         state.showPoints = false;
@@ -101,7 +96,6 @@ TEST_F(StatusTest, TogglesFollowTheProgramStateInBothStates) {
         state.showIntermediate = true;
         state.showIntersections = true;
         state.animationRunning = true;
-        gldouble::reset();
         drawStatusText();
         std::vector<Line> lines = drawnLines();
         if (!started) lines.erase(lines.begin(), lines.begin() + 5);
@@ -150,11 +144,10 @@ TEST_F(StatusTest, QualityLineFormatsWithAlgorithmPhrase) {
     };
     for (const Case& k : cases) {
         SCOPED_TRACE(k.text);
-        state = ProgramState{};
+        testfixtures::resetProgram();
         state.morphingStarted = true;
         state.qualityLevel = k.level;
         state.useBinarySearch = k.binary;
-        gldouble::reset();
         drawStatusText();
         const auto lines = drawnLines();
         ASSERT_EQ(lines.size(), 8u);

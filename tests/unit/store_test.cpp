@@ -8,6 +8,7 @@
 
 #include "app/state.h"
 #include "curves/curves.h"
+#include "tests/support/fixtures.h"
 #include "tests/support/gl_double.h"
 
 namespace mw {
@@ -45,14 +46,7 @@ bool sameStore(const CurveStore& a, const CurveStore& b) {
            a.tangents == b.tangents && a.tangentSet == b.tangentSet;
 }
 
-class StoreTest : public ::testing::Test {
-protected:
-    void SetUp() override {
-        state = ProgramState{};
-        store = CurveStore{};
-        gldouble::reset();
-    }
-};
+class StoreTest : public testfixtures::CleanProgram {};
 
 TEST_F(StoreTest, ThreeVerticalAndThreeHorizontalCurvesGiveSevenPerBank) {
     // Vertical curves left to right, drawn downwards; horizontal ones bottom up,

@@ -56,13 +56,9 @@ int workPixel(int r, int c, int channel = 0) {
     return images.morphWork[(r * kWorkWidth + c) * 3 + channel];
 }
 
-class WarpTest : public ::testing::Test {
+class WarpTest : public testfixtures::CleanProgram {
 protected:
     void SetUp() override {
-        state = ProgramState{};
-        store = CurveStore{};
-        gldouble::reset();
-        morph = MorphState{};
         fillColumnCodedPicture(images.leftImage);
         images.morphWork.fill(kUntouched);
         images.leftWarp.fill(kUntouched);
