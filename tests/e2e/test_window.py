@@ -55,7 +55,6 @@ def expect_refusal(program, name, images, path):
         h.check(status == 1, "exit status %s, expected 1" % status)
         message = ws.stderr()
         h.check(path in message, "stderr does not name %s: %r" % (path, message))
-        h.check(len(message.strip().splitlines()) >= 1, "no message")
         return message
     finally:
         ws.close()

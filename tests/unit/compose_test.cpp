@@ -290,10 +290,12 @@ TEST_F(ComposeTest, UnrulyNetComposesAtEveryLevelAndInversion) {
                     state.qualityLevel = level;
                     state.useBinarySearch = bisection;
                     state.viewMode = view;
+                    WarpImage& warp = view == 1 ? images.leftWarp : images.rightWarp;
+                    warp.fill(-1);
                     composeMorph();
                     EXPECT_EQ(morph.intersectionCount % 2, 0);
                     EXPECT_GT(morph.intersectionCount, 0);
-                    const WarpImage& warp = view == 1 ? images.leftWarp : images.rightWarp;
+                    // Every sample of the warp is written, with a picture's value.
                     EXPECT_TRUE(std::all_of(warp.begin(), warp.end(),
                                             [](int32_t v) { return v >= 0 && v <= 255; }));
                 }

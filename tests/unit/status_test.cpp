@@ -66,8 +66,6 @@ TEST_F(StatusTest, BeforeMorphingShowsInstructionsTogglesAndMorphHint) {
         {5, 45, "Show Tangents (hotkey t): True"},
         {550, 45, "Press M to start morphing."},
     });
-    // The longest instruction line, 130 characters of 9 pixels from x = 5, ends at 1175.
-    EXPECT_EQ(drawnLines()[2].text.size(), 130u);
 }
 
 TEST_F(StatusTest, AfterMorphingStartsShowsTheMorphingLines) {
@@ -153,11 +151,8 @@ TEST_F(StatusTest, QualityLineFormatsWithAlgorithmPhrase) {
         ASSERT_EQ(lines.size(), 8u);
         EXPECT_EQ(lines[4].x, 5);
         EXPECT_EQ(lines[4].y, 5);
-        EXPECT_EQ(lines[4].text, k.text);
+        EXPECT_EQ(lines[4].text, k.text);  // the longest, 141 characters, is not cut short
     }
-    // The level-3 lines are the longest texts and run past the window; none is cut short.
-    EXPECT_EQ((q3 + kBinary).size(), 139u);
-    EXPECT_EQ((q3 + kRoots).size(), 141u);
 }
 
 TEST_F(StatusTest, ViewLineByViewMode) {
@@ -249,17 +244,16 @@ TEST_F(StatusTest, SliderHandleCentreIsComputedInFloatingPoint) {
     drawSlider();
     const auto vertices = gldouble::strings({"glVertex2f"});
     ASSERT_EQ(vertices.size(), 8u);
-    const float h = 550 * 0.01f + 350;
     EXPECT_EQ(gldouble::glLog[0].name, "glColor3f");
     int handle = 0;
     for (const gldouble::Call& c : gldouble::glLog) {
         if (c.name != "glVertex2f" || c.args[1] > 65 || c.args[1] < 50) continue;
-        EXPECT_TRUE(c.args[0] == static_cast<float>(h - 7) || c.args[0] == static_cast<float>(h + 7));
+        EXPECT_TRUE(c.args[0] == 348.5 || c.args[0] == 362.5) << c.args[0];
         ++handle;
     }
     EXPECT_EQ(handle, 4);
     EXPECT_EQ(gldouble::texts().at(0).text, "0.010000");
-    EXPECT_EQ(gldouble::texts().at(0).x, static_cast<float>(h - 7));
+    EXPECT_EQ(gldouble::texts().at(0).x, 348.5);
 }
 
 }  // namespace
