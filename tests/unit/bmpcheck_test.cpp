@@ -127,9 +127,9 @@ constexpr std::array<uint32_t, 4> kRgbMasks{0xFF0000, 0xFF00, 0xFF, 0};
 constexpr std::array<uint32_t, 4> kRgbaMasks{0xFF0000, 0xFF00, 0xFF, 0xFF000000};
 constexpr std::array<uint32_t, 4> kBgrMasks{0xFF, 0xFF00, 0xFF0000, 0};
 
+// Where the tests decode to: a picture buffer of the program, cleared by the fixture.
 WorkImage& decoded() {
-    static WorkImage picture;
-    return picture;
+    return images.rightImage;
 }
 
 // The source pixel the 6 x 5 picture puts at grid pixel (j, k), k counted from the
