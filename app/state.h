@@ -1,7 +1,8 @@
 // state.h -- the program state every room shares, and the fixed screen layout.
 //
 // One ProgramState lives for the whole run; only the event thread touches it.
-// A test starts from a clean program with `state = ProgramState{};`.
+// Its default member initialisers are the start-up values, which every unit test
+// starts from (tests/support/fixtures.h).
 #pragma once
 
 #include <array>
