@@ -93,8 +93,8 @@ void startNextCurve() {
     // Move the right bank up one curve number, from the first point slot of its
     // first curve through the slot after the current right curve's last point.
     // Downwards, so nothing is overwritten before it has been copied.
-    const int highest = slotOf(cursor + 1, p);
-    const int lowest = slotOf(k + 2, 0);
+    const int highest = slotOf(cursor + 1, p);  // where slotOf(cursor, p) goes
+    const int lowest = slotOf(k + 2, 0);        // where slotOf(k + 1, 0) goes
     for (int s = highest; s >= lowest; --s) {
         store.controlPoints[s] = store.controlPoints[s - kCurveSlots];
         store.tangents[s] = store.tangents[s - kCurveSlots];
