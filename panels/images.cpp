@@ -140,6 +140,18 @@ std::string readPictureFile(const char* path, std::vector<uint8_t>& bytes) {
 }
 
 std::string decodePicture(const uint8_t* bytes, size_t size, WorkImage& out) {
+    if (isPng(bytes, size) || isJpeg(bytes, size)) {
+        DecodedPicture picture;
+        const std::string reason =
+            isPng(bytes, size) ? decodePng(bytes, size, picture) : decodeJpeg(bytes, size, picture);
+        if (!reason.empty()) return reason;
+        resamplePicture(picture.pixels.get(), picture.width, picture.height, out,
+                        picture.orientation);
+        return "";
+    }
+    const bool bmp = size >= 2 && bytes[0] == 'B' && bytes[1] == 'M';
+    if (size > 0 && !bmp) return "not a BMP, PNG or JPEG file";
+
     const BmpCheck check = checkBmp(bytes, size);
     if (!check.reason.empty()) return check.reason;
     const bool equivalent = !check.decoderBytes.empty();
@@ -159,18 +171,46 @@ std::string decodePicture(const uint8_t* bytes, size_t size, WorkImage& out) {
 }
 
 // Nearest-neighbour sampling by division by the step, truncated: output column j
-// reads source column trunc(j / (256.0 / width)), never a multiplication by the
-// inverse, so the source pixel picked is exactly the one of the original program.
-void resamplePicture(const uint8_t* decoded, int width, int height, WorkImage& out) {
-    const double sx = 256.0 / width;
-    const double sy = 293.0 / height;
+// reads column trunc(j / (256.0 / width)) of the upright picture, never a
+// multiplication by the inverse, so the source pixel picked is exactly the one of
+// the original program. Turning the picture upright only changes where that
+// pixel is stored.
+void resamplePicture(const uint8_t* decoded, int width, int height, WorkImage& out,
+                     int orientation) {
+    const bool transposed = orientation >= 5 && orientation <= 8;
+    const long long shownWidth = transposed ? height : width;
+    const long long shownHeight = transposed ? width : height;
+    const double sx = 256.0 / static_cast<double>(shownWidth);
+    const double sy = 293.0 / static_cast<double>(shownHeight);
+    // Stored pixel of upright row r, column c, per orientation.
+    auto stored = [&](long long r, long long c) -> long long {
+        const long long lastRow = height - 1, lastColumn = width - 1;
+        switch (orientation) {
+            case 2:
+                return r * width + (lastColumn - c);
+            case 3:
+                return (lastRow - r) * width + (lastColumn - c);
+            case 4:
+                return (lastRow - r) * width + c;
+            case 5:
+                return c * width + r;
+            case 6:
+                return (lastRow - c) * width + r;
+            case 7:
+                return (lastRow - c) * width + (lastColumn - r);
+            case 8:
+                return c * width + (lastColumn - r);
+            default:
+                return r * width + c;
+        }
+    };
     std::array<long long, kWorkWidth> column{};  // the same for every row
     for (int j = 0; j < kWorkWidth; ++j) column[j] = static_cast<long long>(j / sx);
     for (int i = 0; i < kWorkHeight; ++i) {
         const long long r = static_cast<long long>(i / sy);
         for (int j = 0; j < kWorkWidth; ++j) {
             const long long c = column[j];
-            const size_t s = static_cast<size_t>((r * width + c) * 3);
+            const size_t s = static_cast<size_t>(stored(r, c) * 3);
             const size_t o = static_cast<size_t>((i * kWorkWidth + j) * 3);
             out[o] = decoded[s];
             out[o + 1] = decoded[s + 1];

