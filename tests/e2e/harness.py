@@ -26,6 +26,7 @@ import sys
 import tempfile
 import time
 import traceback
+import zlib
 
 TITLE = ("Image Morphing Using Catmull-Rom & Hermite Curves - 1250x600 - "
          "VELQ204T - Brannoch 480251739")
@@ -225,6 +226,59 @@ def write_bmp24(picture):
     header += struct.pack("<IiiHHIIiiII", 40, picture.width, picture.height, 1, 24, 0,
                           len(pixels), 2835, 2835, 0, 0)
     return header + pixels
+
+
+def _png_chunk(kind, data):
+    return (struct.pack(">I", len(data)) + kind + data
+            + struct.pack(">I", zlib.crc32(kind + data) & 0xFFFFFFFF))
+
+
+def write_png_rgba(picture, alpha):
+    """An 8-bit RGBA PNG of the picture; alpha(col, row) gives each pixel's alpha."""
+    raw = bytearray()
+    for r in range(picture.height):
+        raw.append(0)  # no filter
+        for c in range(picture.width):
+            raw += bytes(picture.px(c, r)) + bytes((alpha(c, r),))
+    header = struct.pack(">IIBBBBB", picture.width, picture.height, 8, 6, 0, 0, 0)
+    return (b"\x89PNG\r\n\x1a\n" + _png_chunk(b"IHDR", header)
+            + _png_chunk(b"IDAT", zlib.compress(bytes(raw))) + _png_chunk(b"IEND", b""))
+
+
+def turned(picture, quarter_turns_right):
+    """The picture turned by quarter turns clockwise (negative: anticlockwise)."""
+    for _ in range(quarter_turns_right % 4):
+        w, h = picture.width, picture.height
+        # Clockwise: the new row r is the old column r read from the bottom up.
+        data = b"".join(bytes(picture.px(r, h - 1 - c)) for r in range(w) for c in range(h))
+        picture = Picture(h, w, data)
+    return picture
+
+
+def write_jpeg(picture, progressive=False, orientation=None):
+    """A JPEG of the picture at quality 95 without chroma subsampling, made by
+    ImageMagick; with `orientation`, an EXIF segment holding it follows the
+    start-of-image marker."""
+    ppm = b"P6 %d %d 255\n" % (picture.width, picture.height) + bytes(picture.data)
+    args = [CONVERT, "ppm:-", "-quality", "95", "-sampling-factor", "1x1"]
+    if progressive:
+        args += ["-interlace", "Plane"]
+    jpeg = subprocess.run(args + ["jpg:-"], input=ppm, capture_output=True, check=True,
+                          timeout=30).stdout
+    if orientation is None:
+        return jpeg
+    # A little-endian TIFF directory with the one entry 0x0112 (SHORT, one value).
+    tiff = (b"II*\x00" + struct.pack("<I", 8) + struct.pack("<H", 1)
+            + struct.pack("<HHIHH", 0x0112, 3, 1, orientation, 0) + struct.pack("<I", 0))
+    app1 = b"Exif\x00\x00" + tiff
+    return jpeg[:2] + b"\xff\xe1" + struct.pack(">H", len(app1) + 2) + app1 + jpeg[2:]
+
+
+def read_jpeg(jpeg):
+    """The pixels of a JPEG as stored (no turning), decoded by ImageMagick."""
+    ppm = subprocess.run([CONVERT, "jpg:-", "-depth", "8", "ppm:-"], input=jpeg,
+                         capture_output=True, check=True, timeout=30).stdout
+    return parse_ppm(ppm)
 
 
 def work_image(picture):
