@@ -3,6 +3,7 @@
 import os
 import shutil
 import struct
+import subprocess
 import time
 
 import harness as h
@@ -149,5 +150,48 @@ def unwritable_frames_are_reported(program):
                        after_start=lambda ws: shutil.rmtree(ws.workdir))
 
 
+def full_disk_keeps_whole_frames_only(program):
+    """The working directory on a small file system that fills after two and a half
+    frames: the frames under their names are whole, the others absent with no
+    remains, and every missing frame is reported with the system's reason."""
+    if os.geteuid() != 0:
+        print("skipped: mounting a small file system needs root")
+        return
+    page = os.sysconf("SC_PAGE_SIZE")
+    pages = lambda size: -(-size // page)
+    pictures = [os.path.join(h.DEFAULT_IMAGES, n) for n in ("imageLeft.bmp", "imageRight.bmp")]
+    size = page * (sum(pages(os.path.getsize(p)) for p in pictures) + pages(FRAME_BYTES) * 5 // 2)
+    ws = h.Workstation(program, "animation-full-disk")
+    subprocess.run(["mount", "-t", "tmpfs", "-o", "size=%d" % size, "tmpfs", ws.workdir],
+                   check=True, timeout=30)
+    try:
+        with ws:
+            ws.key("m")
+            ws.key("a")
+            wait_for_end(ws, lambda: slider_at_one(ws.screenshot()))
+            h.check(ws.alive(), "the program died")
+            sequence = os.path.join(ws.workdir, "IMAGE_SEQUENCE_1")
+            names = sorted(os.listdir(sequence), key=lambda n: float(n[8:-4]))
+            for name in names:
+                with open(os.path.join(sequence, name), "rb") as f:
+                    blob = f.read()
+                _, info = h.read_bmp(blob)
+                h.check(len(blob) == FRAME_BYTES and (info["width"], info["height"], info["bpp"])
+                        == (256, 293, 24), "%s is not a whole frame: %d bytes" % (name, len(blob)))
+            expected = expected_frame_names()
+            h.check(1 <= len(names) < 101 and names == expected[:len(names)],
+                    "frames kept: %s" % names)
+            lines = ws.stderr().splitlines()
+            missing = expected[len(names):]
+            h.check(lines == ["cannot write frame IMAGE_SEQUENCE_1/%s: No space left on device"
+                              % name for name in missing],
+                    "messages: %s" % lines[:3])
+            print("full disk: %d whole frames kept, %d reported" % (len(names), len(lines)))
+    finally:
+        subprocess.run(["umount", ws.workdir], check=False, timeout=30)
+        shutil.rmtree(ws.workdir, ignore_errors=True)
+
+
 if __name__ == "__main__":
-    h.main([animation_writes_101_frames, unwritable_frames_are_reported])
+    h.main([animation_writes_101_frames, unwritable_frames_are_reported,
+            full_disk_keeps_whole_frames_only])

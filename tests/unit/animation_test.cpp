@@ -2,8 +2,10 @@
 // stopping and starting again, and the written frames' row order.
 #include <SOIL/SOIL.h>
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 #include <unistd.h>
 
+#include <csignal>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -187,9 +189,14 @@ TEST_F(AnimationTest, FrameFileHoldsThePictureTopRowFirst) {
     SOIL_free_image_data(decoded);
     EXPECT_EQ(wrong, 0);
 
-    // In the file itself: the 54-byte header, then 768-byte rows bottom-up in BGR.
+    // In the file itself: the 54-byte header, then 768-byte rows bottom-up in BGR,
+    // byte for byte what the writer puts into a file of its own.
     const std::vector<uint8_t> file = readBytes("frame.BMP");
     ASSERT_EQ(file.size(), 54u + kWorkBytes);
+    EXPECT_FALSE(fs::exists("frame.BMP.part"));
+    ASSERT_TRUE(SOIL_save_image("direct.BMP", SOIL_SAVE_TYPE_BMP, kWorkWidth, kWorkHeight, 3,
+                                images.frameImage.data()));
+    EXPECT_TRUE(readBytes("direct.BMP") == file);
     EXPECT_EQ(file[0], 'B');
     EXPECT_EQ(file[1], 'M');
     EXPECT_EQ(file[10], 54);                           // pixel data offset
@@ -249,6 +256,26 @@ TEST_F(AnimationTest, UnusableWorkingDirectoryIsReportedAndTheAnimationCarriesOn
               "directory\n");
     EXPECT_TRUE(state.animationRunning);
     EXPECT_EQ(state.morphT, 0.02f);
+}
+
+// The writer itself reports success when its writes fail; the frame is checked
+// apart from it. A file size limit stands in for a full disk here.
+TEST_F(AnimationTest, FrameThatCannotBeWrittenWholeLeavesNoFileAndNamesTheReason) {
+    fillAsymmetric();
+    rlimit old{};
+    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &old), 0);
+    const rlimit small{100000, old.rlim_max};
+    const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
+    testing::internal::CaptureStderr();
+    const bool written = writeFrame("frame.BMP");
+    setrlimit(RLIMIT_FSIZE, &old);
+    std::signal(SIGXFSZ, oldHandler);
+
+    EXPECT_FALSE(written);
+    EXPECT_EQ(testing::internal::GetCapturedStderr(),
+              "cannot write frame frame.BMP: File too large\n");
+    EXPECT_TRUE(fs::is_empty(".")) << "neither the frame nor its temporary file may stay";
 }
 
 }  // namespace
