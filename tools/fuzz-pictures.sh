@@ -28,7 +28,7 @@ if [[ -e "${regressions[0]}" ]]; then
 fi
 
 "$fuzzer" -max_total_time="$seconds" -max_len=8192 -timeout=10 -rss_limit_mb=2048 \
-    -dict=tests/fuzz/bmp.dict -artifact_prefix="$artifacts/" -print_final_stats=1 \
+    -dict=tests/fuzz/pictures.dict -artifact_prefix="$artifacts/" -print_final_stats=1 \
     "$work" tests/fuzz/corpus tests/fuzz/seeds 2>"$work/fuzz.log" || {
     tail -n 60 "$work/fuzz.log"
     echo "fuzz-pictures: a crashing input is in $artifacts" >&2
