@@ -7,7 +7,7 @@ set -euo pipefail
 run_packages=(build-essential cmake pkg-config freeglut3-dev libglu1-mesa-dev libgl-dev
               libsoil-dev libpng-dev libjpeg62-turbo-dev libexif-dev)
 test_packages=(libgtest-dev libbenchmark-dev xvfb xdotool x11-apps imagemagick python3
-               clang libclang-rt-14-dev x11-utils)
+               clang libclang-rt-14-dev x11-utils ffmpeg)
 
 packages=("${run_packages[@]}")
 if [[ "${1:-}" == "--tests" ]]; then packages+=("${test_packages[@]}"); fi

@@ -104,11 +104,34 @@ def animation_writes_101_frames(program):
         h.compare_panel(shot, final, h.MORPH_PANEL, "middle panel against the last frame")
         h.check(slider_at_one(shot), "slider handle not at 1: %s" % handle_columns(shot))
 
+        # The README's way to a video and a GIF: every frame, in order, upright.
+        for output in ("morph.mp4", "morph.gif"):
+            video_holds_frames(sequence, output, [frames[names[0]], frames[names[-1]]])
+
         # A second animation goes into the next directory.
         ws.key("a")
         second = os.path.join(ws.workdir, "IMAGE_SEQUENCE_2", "img_seq_1.000000.BMP")
         wait_for_end(ws, lambda: os.path.exists(second) and os.path.getsize(second) == FRAME_BYTES)
         h.check(len(os.listdir(os.path.dirname(second))) == 101, "second sequence incomplete")
+
+
+def video_holds_frames(sequence, output, first_and_last):
+    """Runs tools/sequence-to-video.sh on the sequence; the result must hold 101
+    frames whose first and last look like the first and last BMP."""
+    path = os.path.join(os.path.dirname(sequence), output)
+    subprocess.run([os.path.join(h.REPO_ROOT, "tools", "sequence-to-video.sh"), sequence, path],
+                   check=True, timeout=300, capture_output=True)
+    probe = subprocess.run(["ffprobe", "-v", "error", "-count_frames", "-show_entries",
+                            "stream=nb_read_frames,width,height", "-of", "csv=p=0", path],
+                           check=True, capture_output=True, timeout=120).stdout.decode().split(",")
+    h.check(probe[0] == "256" and probe[2].strip() == "101", "%s: %s" % (output, probe))
+    for index, expected in zip((0, 100), first_and_last):
+        ppm = subprocess.run(["ffmpeg", "-loglevel", "error", "-i", path, "-vf",
+                              "select=eq(n\\,%d)" % index, "-frames:v", "1",
+                              "-f", "image2pipe", "-vcodec", "ppm", "-"],
+                             check=True, capture_output=True, timeout=120).stdout
+        off = h.mean_abs_difference(h.parse_ppm(ppm).crop(0, 0, 256, 293), expected)
+        h.check(off < 6, "%s: frame %d differs from its BMP by %.1f" % (output, index, off))
 
 
 def run_without_frames(program, name, prepare=None, after_start=None, after_end=None):
