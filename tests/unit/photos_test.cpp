@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "panels/panels.h"
+#include "tests/support/fixtures.h"
 #include "tests/support/picture_files.h"
 
 namespace mw {
@@ -38,6 +39,8 @@ uint8_t grey(int x, int y) {
 uint8_t alpha(int x, int y) {
     return static_cast<uint8_t>(51 * ((x + y) % 6));
 }  // 0 too
+
+class PhotosTest : public testfixtures::CleanProgram {};
 
 struct PngCase {
     const char* name;
@@ -96,7 +99,7 @@ std::vector<uint8_t> pngSamples(const PngCase& c, std::vector<uint8_t>& rgb,
     return samples;
 }
 
-TEST(PhotosTest, PngVariantsReachTheGridAsRgbWithRowsAndChannelsInPlace) {
+TEST_F(PhotosTest, PngVariantsReachTheGridAsRgbWithRowsAndChannelsInPlace) {
     const PngCase cases[] = {
         {"grey 1-bit", PNG_COLOR_TYPE_GRAY, 1},
         {"grey 2-bit", PNG_COLOR_TYPE_GRAY, 2},
@@ -122,10 +125,9 @@ TEST(PhotosTest, PngVariantsReachTheGridAsRgbWithRowsAndChannelsInPlace) {
         PngLayout layout{kW, kH, c.colourType, c.depth, c.interlaced, palette, trns};
         const std::vector<uint8_t> file = testpictures::writePng(layout, samples);
 
-        WorkImage loaded{}, expected{};
-        ASSERT_EQ(decodePicture(file.data(), file.size(), loaded), "");
-        resamplePicture(rgb.data(), kW, kH, expected);
-        EXPECT_TRUE(loaded == expected);
+        ASSERT_EQ(decodePicture(file.data(), file.size(), images.rightImage), "");
+        resamplePicture(rgb.data(), kW, kH, images.leftImage);
+        EXPECT_TRUE(images.rightImage == images.leftImage);
     }
 }
 
@@ -172,7 +174,7 @@ void expectBlocks(const WorkImage& grid, const std::vector<std::string>& rows, b
         }
 }
 
-TEST(PhotosTest, JpegsShowUprightWhateverTheirOrientation) {
+TEST_F(PhotosTest, JpegsShowUprightWhateverTheirOrientation) {
     struct Case {
         const char* name;
         JpegLayout layout;
@@ -196,9 +198,8 @@ TEST(PhotosTest, JpegsShowUprightWhateverTheirOrientation) {
         SCOPED_TRACE(c.name);
         const std::vector<uint8_t> file =
             testpictures::writeJpeg(3 * kBlock, 2 * kBlock, blockSamples(c.layout.grey), c.layout);
-        WorkImage grid{};
-        ASSERT_EQ(decodePicture(file.data(), file.size(), grid), "");
-        expectBlocks(grid, c.upright, c.layout.grey);
+        ASSERT_EQ(decodePicture(file.data(), file.size(), images.rightImage), "");
+        expectBlocks(images.rightImage, c.upright, c.layout.grey);
     }
 }
 
@@ -217,7 +218,7 @@ std::vector<uint8_t> pngHeaderOnly(uint32_t width, uint32_t height) {
     return file;
 }
 
-TEST(PhotosTest, DamagedOversizedOrCmykPicturesAreRefusedWithTheirReason) {
+TEST_F(PhotosTest, DamagedOversizedOrCmykPicturesAreRefusedWithTheirReason) {
     std::vector<uint8_t> rgb, palette, trns;
     PngLayout layout;
     layout.width = kW;
@@ -259,8 +260,7 @@ TEST(PhotosTest, DamagedOversizedOrCmykPicturesAreRefusedWithTheirReason) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        WorkImage grid{};
-        const std::string reason = decodePicture(c.file.data(), c.file.size(), grid);
+        const std::string reason = decodePicture(c.file.data(), c.file.size(), images.rightImage);
         EXPECT_EQ(reason.rfind(c.reason, 0), 0u) << reason;
     }
 }
