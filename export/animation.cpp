@@ -75,6 +75,8 @@ std::string encodeFrame() {
     std::snprintf(writerPath, sizeof writerPath, "/proc/self/fd/%d", ends[1]);
     if (fcntl(ends[1], F_SETPIPE_SZ, kPipeBytes) < static_cast<int>(kFrameFileBytes)) {
         reason = errnoText("cannot widen the frame's pipe: ");
+    } else if (access(writerPath, W_OK) != 0) {
+        reason = errnoText("cannot reach the frame's pipe through /proc: ");
     } else if (SOIL_save_image(writerPath, SOIL_SAVE_TYPE_BMP, kWorkWidth, kWorkHeight,
                                kFrameChannels, images.frameImage.data()) == 0) {
         reason = std::string("the frame writer failed: ") + SOIL_last_result();
