@@ -12,8 +12,9 @@ void startAnimation();
 void advanceAnimation();
 
 // Writes morphImage (bottom row first) to `path` as a 256 x 293 24-bit BMP, top
-// row first as the writer expects; the rows are turned into frameImage.
-// Reports a failure on stderr with the path and returns false.
+// row first as the writer expects; the rows are turned into frameImage. The file
+// appears under `path` only whole (written as `path`.part, synced, renamed); on any
+// failure nothing is left, and one line on stderr gives the path and the reason.
 bool writeFrame(const char* path);
 
 // The directory layer: no shell, and symbolic links are never followed.

@@ -69,9 +69,11 @@ void reverseRows(const WorkImage& from, WorkImage& to);
 void drawImageQuads();
 // Reads a whole file into bytes. Returns an empty text, or the reason it cannot.
 std::string readPictureFile(const char* path, std::vector<uint8_t>& bytes);
-// The loading path without GL: strict check, decoding, conversion to RGB, resampling
-// and row reversal of a picture file's bytes into out. Returns an empty text, or the
-// reason the picture is refused (out may then be partly written).
+// The loading path without GL: a BMP through the strict check and SOIL, a PNG or
+// JPEG through its library (told apart by content), then conversion to RGB,
+// turning upright, resampling and row reversal of a picture file's bytes into
+// out. Returns an empty text, or the reason the picture is refused (out may then
+// be partly written).
 std::string decodePicture(const uint8_t* bytes, size_t size, WorkImage& out);
 
 // --- PNG and JPEG pictures ------------------------------------------------------------
