@@ -101,6 +101,7 @@ struct JpegLayout {
     bool cmyk = false;       // four components, four bytes a pixel
     bool subsampled = true;  // chroma at half resolution both ways, as cameras store it
     int orientation = 0;     // 1..8 writes an EXIF orientation; 0 none
+    bool manyScans = false;  // grey, progressive in 127 scans: each coefficient alone, twice
 };
 
 // A JPEG of width x height pixels from samples (RGB, or grey, top row first).
@@ -124,6 +125,16 @@ inline std::vector<uint8_t> writeJpeg(int width, int height, const std::vector<u
         cinfo.comp_info[0].v_samp_factor = 1;
     }
     if (layout.progressive) jpeg_simple_progression(&cinfo);
+    std::vector<jpeg_scan_info> scans;
+    if (layout.manyScans) {
+        scans.push_back({1, {0}, 0, 0, 0, 0});  // DC
+        for (int k = 1; k < 64; ++k) {
+            scans.push_back({1, {0}, k, k, 0, 1});  // coefficient k, all but its low bit
+            scans.push_back({1, {0}, k, k, 1, 0});  // and then its low bit
+        }
+        cinfo.scan_info = scans.data();
+        cinfo.num_scans = static_cast<int>(scans.size());
+    }
     jpeg_start_compress(&cinfo, TRUE);
     if (layout.orientation != 0) {
         const std::vector<uint8_t> exif = exifWithOrientation(layout.orientation);

@@ -236,6 +236,8 @@ TEST_F(PhotosTest, DamagedOversizedOrCmykPicturesAreRefusedWithTheirReason) {
             jpegTooWide[k + 8] = 16385 & 0xFF;
             break;
         }
+    const std::vector<uint8_t> manyScans = testpictures::writeJpeg(
+        48, 32, std::vector<uint8_t>(48 * 32, 90), {.grey = true, .manyScans = true});
     const std::vector<uint8_t> cmyk =
         testpictures::writeJpeg(8, 8, std::vector<uint8_t>(4 * 64, 100), {.cmyk = true});
 
@@ -255,6 +257,7 @@ TEST_F(PhotosTest, DamagedOversizedOrCmykPicturesAreRefusedWithTheirReason) {
          "damaged JPEG file: Premature end of JPEG file"},
         {"JPEG marker alone", {0xFF, 0xD8}, "damaged JPEG file: "},
         {"JPEG too wide", jpegTooWide, "JPEG width 16385 outside 1..16384"},
+        {"JPEG in 127 scans", manyScans, "JPEG with more than 100 scans"},
         {"CMYK JPEG", cmyk, "CMYK JPEG not supported (RGB or grey are read)"},
         {"neither", {'G', 'I', 'F', '8', '9', 'a'}, "not a BMP, PNG or JPEG file"},
     };
