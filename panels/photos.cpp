@@ -266,6 +266,8 @@ std::string decodePng(const uint8_t* bytes, size_t size, DecodedPicture& out) {
     } else {
         PngSource source{bytes, size, 0};
         png_set_read_fn(png, &source, pngRead);
+        // libpng's own size limit (a million a side) would speak before ours.
+        png_set_user_limits(png, PNG_UINT_31_MAX, PNG_UINT_31_MAX);
         ok = readPng(png, info, d);
     }
     png_destroy_read_struct(&png, &info, nullptr);
