@@ -64,7 +64,6 @@ void BM_MapPicture(benchmark::State& st) {
 BENCHMARK(BM_MapPicture)
     ->ArgsProduct({{1, 2, 3}, {1, 0}})
     ->Unit(benchmark::kMillisecond)
-    ->Repetitions(5)
     ->ReportAggregatesOnly(true);
 
 }  // namespace
