@@ -4,10 +4,16 @@
 
 namespace mw {
 
+float bisectSegment(const CatmullRomCoefficients& c, char mode, float tolerance, float low,
+                    float high, float target) {
+    const auto valueAt = [&c](float t) { return catmullRomAt(c, t); };
+    return bisectWith(valueAt, mode, tolerance, low, high, target);
+}
+
 float bisectCurveParameter(char mode, float tolerance, float low, float high, float target,
                            float p0, float p1, float p2, float p3) {
-    const auto valueAt = [=](float t) { return catmullRomValue(t, p0, p1, p2, p3); };
-    return bisectWith(valueAt, mode, tolerance, low, high, target);
+    return bisectSegment(catmullRomCoefficients(p0, p1, p2, p3), mode, tolerance, low, high,
+                         target);
 }
 
 }  // namespace mw

@@ -11,6 +11,18 @@ struct CatmullRomCoefficients {
 };
 CatmullRomCoefficients catmullRomCoefficients(float p0, float p1, float p2, float p3);
 
+// The segment at t from its coefficients: t squared and cubed rounded to float, the
+// sum formed in double and rounded once. Callers that evaluate one segment many
+// times form its coefficients once and come here; catmullRomValue does the same
+// steps, so both give the same float.
+inline float catmullRomAt(const CatmullRomCoefficients& c, float t) {
+    const float t2 = t * t;
+    const float t3 = t * t2;
+    return static_cast<float>(
+        ((c.c0 + static_cast<double>(t) * c.c1) + static_cast<double>(t2) * c.c2) +
+        static_cast<double>(t3) * c.c3);
+}
+
 // One coordinate of the uniform Catmull-Rom segment over p0..p3 at t (runs from
 // p1 at t = 0 to p2 at t = 1).
 float catmullRomValue(float t, float p0, float p1, float p2, float p3);
@@ -26,6 +38,9 @@ void drawHermiteSegment(float p0x, float p0y, float p1x, float p1y, float t0x, f
 // t rises; any other mode: it rises.
 float bisectCurveParameter(char mode, float tolerance, float low, float high, float target,
                            float p0, float p1, float p2, float p3);
+// The same search on a segment given by its coefficients.
+float bisectSegment(const CatmullRomCoefficients& c, char mode, float tolerance, float low,
+                    float high, float target);
 
 // The bisection over any coordinate function valueAt(float t) -> float;
 // bisectCurveParameter runs it on catmullRomValue. There is no iteration counter:
@@ -67,6 +82,30 @@ void solveCatmullRomCubic(float roots[3], float target, float p0, float p1, floa
 // or line left when the segment's cubic term vanishes (evenly spaced values).
 void solveCatmullRomSegment(float roots[3], float target, float p0, float p1, float p2,
                             float p3);
+// The same from the segment's coefficients (c0 is the start value p1).
+void solveCatmullRomSegment(float roots[3], float target, const CatmullRomCoefficients& c);
+
+// --- Inverting a segment, as the morph engine does it -------------------------------
+
+enum class Inversion { Bisection, Roots };  // useBinarySearch set / clear
+
+// What a target exactly on the segment's start gives when no root lies in [0, 1]
+// (the cubic yields that root only up to rounding: a tiny negative number, or an
+// exact zero it leaves unwritten). Always: a hit at t = 0. WhenSolved: a hit at
+// t = 0 only if some slot holds a number; a segment whose cubic gives NaN in every
+// slot (all four values equal, or values beyond the float range) reaches nothing.
+// The crossing search has the first rule, the curvilinear mapping the second.
+enum class StartOnTarget { Always, WhenSolved };
+
+// The parameter taken from the root slots: the first in [0, 1] (both ends
+// included), else 0 for a target on the start as `rule` says, else -1.0f.
+float acceptedRoot(const float roots[3], float start, float target, StartOnTarget rule);
+
+// Parameter in [0, 1] at which the segment reaches target, or -1.0f for none: by
+// bisection within tolerance in the direction `mode` names ('v' falling, else
+// rising), or by the roots of its cubic with acceptedRoot.
+float segmentParameter(Inversion how, char mode, float tolerance, StartOnTarget rule,
+                       const CatmullRomCoefficients& c, float target);
 void findQuadraticFactors(double* a, int n, double* trial, double* factors);
 void refineQuadraticFactor(const double* a, int n, double* trial);
 void divideByQuadratic(const double* a, int n, const double* trial, double* b);

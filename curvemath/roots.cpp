@@ -171,9 +171,20 @@ int solveQuadraticFactors(const double* factors, int n, double* re, double* im) 
     return count;
 }
 
-void solveCatmullRomCubic(float roots[3], float target, float p0, float p1, float p2, float p3) {
-    const CatmullRomCoefficients c = catmullRomCoefficients(p0, p1, p2, p3);
-    double a[4] = {c.c3, c.c2, c.c1, static_cast<double>(p1) - target};
+namespace {
+
+// The cubic of a segment's coordinate minus target, highest power first. The
+// constant term is the start value p1 (which c0 equals) minus target, in double.
+void fillSegmentCubic(double a[4], float target, const CatmullRomCoefficients& c) {
+    a[0] = c.c3;
+    a[1] = c.c2;
+    a[2] = c.c1;
+    a[3] = static_cast<double>(c.c0) - target;
+}
+
+void solveSegmentCubic(float roots[3], float target, const CatmullRomCoefficients& c) {
+    double a[4];
+    fillSegmentCubic(a, target, c);
     double trial[2] = {};
     trial[kTrialS] = kCubicTrialS;
     trial[kTrialR] = kCubicTrialR;
@@ -184,25 +195,30 @@ void solveCatmullRomCubic(float roots[3], float target, float p0, float p1, floa
         if (re[i] != 0.0 || im[i] != 0.0) roots[i] = static_cast<float>(re[i]);
 }
 
+}  // namespace
+
+void solveCatmullRomCubic(float roots[3], float target, float p0, float p1, float p2, float p3) {
+    solveSegmentCubic(roots, target, catmullRomCoefficients(p0, p1, p2, p3));
+}
+
 // The cubic of a segment whose four values are evenly spaced has no cubic term, so
 // the cubic solver's normalisation leaves every slot NaN and such a segment would
 // never reach any target. The morph engine asks this instead: the cubic's roots,
 // or when they are all NaN for want of a cubic term, the roots of the quadratic or
 // the line that remains, found by the same factor solver.
-void solveCatmullRomSegment(float roots[3], float target, float p0, float p1, float p2,
-                            float p3) {
-    solveCatmullRomCubic(roots, target, p0, p1, p2, p3);
-    const CatmullRomCoefficients c = catmullRomCoefficients(p0, p1, p2, p3);
+void solveCatmullRomSegment(float roots[3], float target, const CatmullRomCoefficients& c) {
+    solveSegmentCubic(roots, target, c);
     const bool allNaN = std::isnan(roots[0]) && std::isnan(roots[1]) && std::isnan(roots[2]);
     if (!allNaN || c.c3 != 0.0f) return;
-    double a[3] = {c.c2, c.c1, static_cast<double>(p1) - target};
+    const double constant = static_cast<double>(c.c0) - target;
+    double a[3] = {c.c2, c.c1, constant};
     double trial[2] = {};
     double factors[2] = {}, re[2] = {}, im[2] = {};
     int degree = 2;
     if (c.c2 == 0.0f) {  // a line, or a constant that reaches nothing
         if (c.c1 == 0.0f) return;
         a[0] = c.c1;
-        a[1] = static_cast<double>(p1) - target;
+        a[1] = constant;
         degree = 1;
     }
     roots[0] = roots[1] = roots[2] = -1.0f;
@@ -212,6 +228,11 @@ void solveCatmullRomSegment(float roots[3], float target, float p0, float p1, fl
         if (im[i] == 0.0 && std::isfinite(re[i]) && std::fabs(re[i]) < 1e30)
             roots[i] = static_cast<float>(re[i]);
     }
+}
+
+void solveCatmullRomSegment(float roots[3], float target, float p0, float p1, float p2,
+                            float p3) {
+    solveCatmullRomSegment(roots, target, catmullRomCoefficients(p0, p1, p2, p3));
 }
 
 }  // namespace mw

@@ -85,9 +85,7 @@ CatmullRomCoefficients catmullRomCoefficients(float p0, float p1, float p2, floa
 }
 
 float catmullRomValue(float t, float p0, float p1, float p2, float p3) {
-    const CatmullRomCoefficients c = catmullRomCoefficients(p0, p1, p2, p3);
-    const Powers p = powersOf(t);
-    return static_cast<float>(((c.c0 + p.t * c.c1) + p.t2 * c.c2) + p.t3 * c.c3);
+    return catmullRomAt(catmullRomCoefficients(p0, p1, p2, p3), t);
 }
 
 void drawCatmullRomSegment(float p0x, float p0y, float p1x, float p1y, float p2x, float p2y,

@@ -83,6 +83,7 @@ bool findCrossing(int c, float v, ScanPass pass, float& other) {
     if (n < kMinPointsForCrossing || n > kMaxPointsPerCurve) return false;
 
     const bool row = pass == ScanPass::Row;
+    const Inversion how = state.useBinarySearch ? Inversion::Bisection : Inversion::Roots;
     const int searched = row ? 1 : 0;
     const int reported = row ? 0 : 1;
 
@@ -102,31 +103,10 @@ bool findCrossing(int c, float v, ScanPass pass, float& other) {
         const float s1 = pointCoordinate(c, k, searched);
         const float s2 = pointCoordinate(c, k + 1, searched);
         const float s3 = pointCoordinate(c, k + 2, searched);
-        float t = -1.0f;
-        if (state.useBinarySearch) {
-            t = bisectCurveParameter(row ? 'v' : 'h', kCrossingTolerance, 0.0f, 1.0f, v, s0, s1, s2,
-                                     s3);
-            if (t == -1.0f) continue;
-        } else {
-            float roots[3] = {-1.0f, -1.0f, -1.0f};
-            solveCatmullRomSegment(roots, v, s0, s1, s2, s3);
-            bool accepted = false;
-            for (float r : roots) {
-                if (r >= 0.0f && r <= 1.0f) {
-                    t = r;
-                    accepted = true;
-                    break;
-                }
-            }
-            // The cubic gives a start point on the line only up to rounding (a tiny
-            // negative root, or an exact zero that it leaves unwritten): the curve
-            // crosses the line at that point.
-            if (!accepted && s1 == v) {
-                t = 0.0f;
-                accepted = true;
-            }
-            if (!accepted) continue;
-        }
+        const CatmullRomCoefficients segment = catmullRomCoefficients(s0, s1, s2, s3);
+        const float t = segmentParameter(how, row ? 'v' : 'h', kCrossingTolerance,
+                                         StartOnTarget::Always, segment, v);
+        if (t == -1.0f) continue;
         other = catmullRomValue(
             t, pointCoordinate(c, k - 1, reported), pointCoordinate(c, k, reported),
             pointCoordinate(c, k + 1, reported), pointCoordinate(c, k + 2, reported));

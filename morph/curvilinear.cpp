@@ -55,26 +55,10 @@ void closePlot(Plot& plot, int first, int stride, int n) {
 // bisection or by the roots of its cubic as useBinarySearch selects.
 bool findParameter(float tolerance, float target, float p0, float p1, float p2, float p3,
                    float& t) {
-    if (state.useBinarySearch) {
-        t = bisectCurveParameter('n', tolerance, 0.0f, 1.0f, target, p0, p1, p2, p3);
-        return t != -1.0f;
-    }
-    float roots[3] = {-1.0f, -1.0f, -1.0f};  // slots the solver leaves alone never count
-    solveCatmullRomSegment(roots, target, p0, p1, p2, p3);
-    for (float root : roots) {
-        if (root >= 0.0f && root <= 1.0f) {
-            t = root;
-            return true;
-        }
-    }
-    // A target on the segment's start comes out of the cubic only up to rounding (a
-    // tiny negative root, or an exact zero it leaves unwritten): t is 0 there.
-    const bool solved = !std::isnan(roots[0]) || !std::isnan(roots[1]) || !std::isnan(roots[2]);
-    if (solved && p1 == target) {
-        t = 0.0f;
-        return true;
-    }
-    return false;
+    const Inversion how = state.useBinarySearch ? Inversion::Bisection : Inversion::Roots;
+    t = segmentParameter(how, 'n', tolerance, StartOnTarget::WhenSolved,
+                         catmullRomCoefficients(p0, p1, p2, p3), target);
+    return t != -1.0f;
 }
 
 int entryLimit(int level) {

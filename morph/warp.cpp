@@ -101,8 +101,8 @@ void mapColumnLinear(WarpImage& output, int column, int n) {
             // user never reshaped would move rows. The row below a fractional d0
             // (a negative offset) takes the source row at the interval's start.
             const float offset = static_cast<float>(y) - d0;
-            const double along = std::clamp(static_cast<double>(offset) * q, 0.0,
-                                             static_cast<double>(kOffsetLimit));
+            const double along =
+                std::clamp(static_cast<double>(offset) * q, 0.0, static_cast<double>(kOffsetLimit));
             const int sy = truncInto(c0 + along, 0, kWorkHeight - 1);
             const int from = sy * kWorkRowBytes + colStart;
             const int to = y * kWorkRowBytes + colStart;
