@@ -38,9 +38,14 @@ void drawHermiteSegment(float p0x, float p0y, float p1x, float p1y, float t0x, f
 // t rises; any other mode: it rises.
 float bisectCurveParameter(char mode, float tolerance, float low, float high, float target,
                            float p0, float p1, float p2, float p3);
-// The same search on a segment given by its coefficients.
+// The same search on a segment given by its coefficients. Returns -1.0f at once,
+// without evaluating, when a bound on the segment shows that no midpoint can come
+// within tolerance of target (see bisection.cpp).
 float bisectSegment(const CatmullRomCoefficients& c, char mode, float tolerance, float low,
                     float high, float target);
+// True when no value the segment gives for a float t in [0, 1], as catmullRomAt
+// computes it, can pass the tolerance test of the bisection for target.
+bool segmentOutOfReach(const CatmullRomCoefficients& c, float tolerance, float target);
 
 // The bisection over any coordinate function valueAt(float t) -> float;
 // bisectCurveParameter runs it on catmullRomValue. There is no iteration counter:

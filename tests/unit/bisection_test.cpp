@@ -1,7 +1,9 @@
 // Parameter search by bisection: results and the number of segment evaluations.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
+#include <cstdint>
 
 #include "app/state.h"
 #include "curvemath/curvemath.h"
@@ -39,9 +41,9 @@ void expectSearch(const SearchCase& c) {
     const float found = bisectWith(segment, c.mode, c.tolerance, c.low, c.high, c.target);
     EXPECT_EQ(found, c.result);
     EXPECT_EQ(segment.calls, c.evaluations);
-    EXPECT_EQ(bisectCurveParameter(c.mode, c.tolerance, c.low, c.high, c.target, c.p0, c.p1,
-                                   c.p2, c.p3),
-              c.result);
+    EXPECT_EQ(
+        bisectCurveParameter(c.mode, c.tolerance, c.low, c.high, c.target, c.p0, c.p1, c.p2, c.p3),
+        c.result);
 }
 
 // 500, 400, 300, 200 falls from 400 at t = 0 to 300 at t = 1, as 400 - 100 t.
@@ -51,18 +53,16 @@ TEST_F(BisectionTest, WorkedSearchesOnStraightSegments) {
         {"falling, target 333", 'v', 1.0f, 0, 1, 333, 500, 400, 300, 200, 43.0f / 64, 6},
         {"rising, mode h", 'h', 1.0f, 0, 1, 333, 200, 300, 400, 500, 21.0f / 64, 6},
         {"rising, mode n", 'n', 1.0f, 0, 1, 333, 200, 300, 400, 500, 21.0f / 64, 6},
-        {"rising, unknown mode follows h", 'x', 1.0f, 0, 1, 333, 200, 300, 400, 500,
-         21.0f / 64, 6},
+        {"rising, unknown mode follows h", 'x', 1.0f, 0, 1, 333, 200, 300, 400, 500, 21.0f / 64, 6},
         {"hit at the first midpoint", 'v', 1.0f, 0, 1, 350.5f, 500, 400, 300, 200, 0.5f, 1},
-        {"hit at the first midpoint, rising", 'h', 0.001f, 0, 1, 350, 200, 300, 400, 500, 0.5f,
-         1},
+        {"hit at the first midpoint, rising", 'h', 0.001f, 0, 1, 350, 200, 300, 400, 500, 0.5f, 1},
         // low climbs to 1 - 2^-24; the 25th midpoint 1 - 2^-25 rounds onto high = 1
         // and closes the interval.
         {"below the segment", 'v', 1.0f, 0, 1, 50, 500, 400, 300, 200, -1.0f, 25},
         // high falls through the subnormals; the 150th midpoint 2^-150 rounds to 0.
         {"above the segment", 'v', 1.0f, 0, 1, 450, 500, 400, 300, 200, -1.0f, 150},
-        {"falling segment searched as rising", 'h', 1.0f, 0, 1, 333, 500, 400, 300, 200,
-         -1.0f, 150},
+        {"falling segment searched as rising", 'h', 1.0f, 0, 1, 333, 500, 400, 300, 200, -1.0f,
+         150},
         {"empty interval", 'v', 1.0f, 0.5f, 0.5f, 350, 500, 400, 300, 200, -1.0f, 0},
         {"reversed interval", 'h', 1.0f, 1, 0, 350, 200, 300, 400, 500, -1.0f, 0},
     };
@@ -117,6 +117,46 @@ TEST_F(BisectionTest, CurvedSegmentHitsWithinEachTolerance) {
             EXPECT_TRUE(v + tol > target && v - tol < target);
         }
     }
+}
+
+// Giving up early must never change a result: on random segments, with targets
+// just inside and just outside what each segment reaches, the search with the
+// bound returns exactly what the plain search returns.
+TEST_F(BisectionTest, GivingUpEarlyChangesNoResult) {
+    uint64_t seed = 12345;
+    auto next = [&seed] {  // uniform in [0, 1)
+        seed = seed * 6364136223846793005ull + 1442695040888963407ull;
+        return static_cast<double>(seed >> 11) * 0x1p-53;
+    };
+    int boundHeld = 0, found = 0;
+    for (int n = 0; n < 4000; ++n) {
+        const float scale = n % 4 == 0 ? 1e5f : 400.0f;
+        const float p[4] = {static_cast<float>(next() * scale), static_cast<float>(next() * scale),
+                            static_cast<float>(next() * scale), static_cast<float>(next() * scale)};
+        const CatmullRomCoefficients c = catmullRomCoefficients(p[0], p[1], p[2], p[3]);
+        float lo = p[1], hi = p[1];
+        for (int k = 0; k <= 1000; ++k) {
+            const float v = catmullRomAt(c, static_cast<float>(k) / 1000.0f);
+            lo = std::min(lo, v);
+            hi = std::max(hi, v);
+        }
+        const float tolerance = (n % 3 == 0) ? 1.0f : (n % 3 == 1 ? 0.1f : 0.001f);
+        const char mode = n % 2 ? 'v' : 'h';
+        const float offsets[] = {-2.0f, -1.0f, -0.999f, 0.0f, 0.5f, 1.0f, 1.001f, 3.0f};
+        for (float d : offsets) {
+            for (float target : {hi + d * tolerance, lo - d * tolerance}) {
+                CountedSegment plain{p[0], p[1], p[2], p[3]};
+                const float expected = bisectWith(plain, mode, tolerance, 0, 1, target);
+                ASSERT_EQ(bisectSegment(c, mode, tolerance, 0, 1, target), expected)
+                    << p[0] << " " << p[1] << " " << p[2] << " " << p[3] << " " << target;
+                boundHeld += segmentOutOfReach(c, tolerance, target);
+                found += expected != -1.0f;
+            }
+        }
+    }
+    // Both kinds of search occurred: the test compares something.
+    EXPECT_GT(boundHeld, 1000);
+    EXPECT_GT(found, 1000);
 }
 
 }  // namespace
