@@ -25,25 +25,27 @@ constexpr int kN = 6;  // four curves + 2
 
 void setLists(const float* source, const float* target) {
     for (int j = 0; j <= kN; ++j) {
-        morph.sourceCrossings[j] = source[j];
-        morph.morphCrossings[j] = target[j];
+        morph.scratch[0].sourceCrossings[j] = source[j];
+        morph.scratch[0].morphCrossings[j] = target[j];
     }
 }
 
-void mapPicture(int level) {
+void mapPicture(int level, Inversion how) {
+    WarpScratch& scratch = morph.scratch[0];
     setLists(kRowSource, kRowMorph);
     for (int r = 0; r < kWorkHeight; ++r) {
         if (level == kQualityLinear)
-            mapRowLinear(images.leftImage, r, kN, 50, 450);
+            mapRowLinear(scratch, images.leftImage, images.morphWork, r, kN, 50, 450);
         else
-            mapRowCurvilinear(images.leftImage, r, kN, level, 50, 450);
+            mapRowCurvilinear(scratch, images.leftImage, images.morphWork, r, kN, level, how, 50,
+                              450);
     }
     setLists(kColumnSource, kColumnMorph);
     for (int c = 0; c < kWorkWidth; ++c) {
         if (level == kQualityLinear)
-            mapColumnLinear(images.leftWarp, c, kN);
+            mapColumnLinear(scratch, images.morphWork, images.leftWarp, c, kN);
         else
-            mapColumnCurvilinear(images.leftWarp, c, kN, level);
+            mapColumnCurvilinear(scratch, images.morphWork, images.leftWarp, c, kN, level, how);
     }
 }
 
@@ -53,7 +55,7 @@ void BM_MapPicture(benchmark::State& st) {
     state.useBinarySearch = st.range(1) != 0;
     for (int i = 0; i < kWorkBytes; ++i) images.leftImage[i] = static_cast<uint8_t>(i * 13);
     for (auto _ : st) {
-        mapPicture(level);
+        mapPicture(level, state.useBinarySearch ? Inversion::Bisection : Inversion::Roots);
         benchmark::DoNotOptimize(images.leftWarp.data());
         benchmark::ClobberMemory();
     }

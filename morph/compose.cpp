@@ -14,16 +14,55 @@ namespace mw {
 
 namespace {
 
-// Left picture: the first quarter of curveCount curves of each bank are vertical.
-void warpLeft(int cc) {
-    warpImage(kSideLeft, images.leftWarp, 0, cc / 4, cc, cc + cc / 4, cc / 4, cc / 2, cc + cc / 4,
-              cc + cc / 2, leftPanel.x1, leftPanel.x2, morphPanel.x1, morphPanel.x2);
+// Rows and columns where a picture warped by both threads is split; both split
+// the picture's rows of integers on cache-line boundaries (3072 bytes per row,
+// 1536 bytes per half row), so the threads never write the same line.
+constexpr int kSplitRow = kWorkHeight / 2 + 1;
+constexpr int kSplitColumn = kWorkWidth / 2;
+
+// View 3: the left picture on the event thread, the right one on the helper, each
+// through its own row-pass buffer and scratch.
+void warpOnePicture(const void* context, int part) {
+    const WarpJob& job = static_cast<const WarpJob*>(context)[part];
+    WarpScratch& scratch = morph.scratch[part];
+    scratch.recordedCount = 0;
+    warpRows(job, scratch, 0, kWorkHeight);
+    warpColumns(job, scratch, 0, kWorkWidth);
 }
 
-void warpRight(int cc) {
-    warpImage(kSideRight, images.rightWarp, cc / 2, 3 * cc / 4, 2 * (cc / 2), cc / 2 + 3 * cc / 4,
-              3 * cc / 4, cc, cc / 2 + 3 * cc / 4, cc / 2 + cc, rightPanel.x1, rightPanel.x2,
-              morphPanel.x1, morphPanel.x2);
+// Views 1 and 2: one picture, each thread taking half of the rows, and then,
+// once every row is done, half of the columns.
+void warpHalfOfTheRows(const void* context, int part) {
+    const WarpJob& job = *static_cast<const WarpJob*>(context);
+    WarpScratch& scratch = morph.scratch[part];
+    scratch.recordedCount = 0;
+    warpRows(job, scratch, part == 0 ? 0 : kSplitRow, part == 0 ? kSplitRow : kWorkHeight);
+}
+
+void warpHalfOfTheColumns(const void* context, int part) {
+    const WarpJob& job = *static_cast<const WarpJob*>(context);
+    warpColumns(job, morph.scratch[part], part == 0 ? 0 : kSplitColumn,
+                part == 0 ? kSplitColumn : kWorkWidth);
+}
+
+void warpInHalves(int side, WarpImage& output) {
+    const WarpJob job = warpJobFor(side, store.curveCount, output, images.morphWork);
+    runBothParts(warpHalfOfTheRows, &job);
+    runBothParts(warpHalfOfTheColumns, &job);
+    const WarpScratch* parts[] = {&morph.scratch[0], &morph.scratch[1]};
+    joinRecordedCrossings(parts, 2);
+}
+
+// The left picture's crossings would be replaced by the right one's, as when the
+// pictures were warped one after the other: only the right one records them.
+void warpBothPictures() {
+    WarpJob jobs[2] = {
+        warpJobFor(kSideLeft, store.curveCount, images.leftWarp, images.morphWork),
+        warpJobFor(kSideRight, store.curveCount, images.rightWarp, morph.helperRowPass)};
+    jobs[0].record = false;
+    runBothParts(warpOnePicture, jobs);
+    const WarpScratch* parts[] = {&morph.scratch[1]};
+    joinRecordedCrossings(parts, 1);
 }
 
 void copyLowBytes(const WarpImage& warp) {
@@ -53,19 +92,17 @@ void blendWarps(float morphT) {
 // Called by key S while morphing, by every slider drag and by each animation step.
 // Reads the intermediate bank as the last display pass built it.
 void composeMorph() {
-    const int cc = store.curveCount;
     switch (state.viewMode) {
         case kViewLeft:
-            warpLeft(cc);
+            warpInHalves(kSideLeft, images.leftWarp);
             copyLowBytes(images.leftWarp);
             break;
         case kViewRight:
-            warpRight(cc);
+            warpInHalves(kSideRight, images.rightWarp);
             copyLowBytes(images.rightWarp);
             break;
         case kViewBoth:
-            warpLeft(cc);
-            warpRight(cc);
+            warpBothPictures();
             blendWarps(state.morphT);
             break;
         default:  // nothing to warp: the previous picture is uploaded again

@@ -45,31 +45,43 @@ ScanLine scanLine(ScanPass pass, int line, int sourceLeft, int morphLeft) {
     return {sourceLeft + dx, morphLeft + dx};
 }
 
-void recordCrossing(float x, float y) {
-    if (morph.intersectionCount < 0 || morph.intersectionCount > kIntersectionFloats - 2) return;
-    morph.intersectionPoints[morph.intersectionCount] = x;
-    morph.intersectionPoints[morph.intersectionCount + 1] = y;
-    morph.intersectionCount += 2;
+// Appends (x, y) to the crossings this thread recorded; beyond the overlay's
+// capacity nothing more is kept (the joined list could not hold it either).
+void recordCrossing(WarpScratch& scratch, float x, float y) {
+    int& count = scratch.recordedCount;
+    if (count < 0 || count > kIntersectionFloats - 2) return;
+    scratch.recorded[count] = x;
+    scratch.recorded[count + 1] = y;
+    count += 2;
 }
 
 // Searches the curves first .. end - 1 (clamped to the curve numbers) for the line
 // at v. found[i] / at[i] describe curve first + i. Records what it finds for the
 // overlay when `record` is set: (at, scan) in the row pass, (scan, at) in the column pass.
-int searchRange(int first, int end, float v, ScanPass pass, bool record, float scan,
-                std::array<bool, kCurveNumbers>& found, std::array<float, kCurveNumbers>& at) {
+int searchRange(WarpScratch& scratch, int first, int end, float v, ScanPass pass, Inversion how,
+                bool record, float scan, std::array<bool, kCurveNumbers>& found,
+                std::array<float, kCurveNumbers>& at) {
     first = std::clamp(first, 0, kCurveNumbers);
     end = std::clamp(end, first, kCurveNumbers);
     const int count = end - first;
     for (int i = 0; i < count; ++i) {
-        found[i] = findCrossing(first + i, v, pass, at[i]);
+        found[i] = findCrossing(first + i, v, pass, how, at[i]);
         if (found[i] && record) {
             if (pass == ScanPass::Row)
-                recordCrossing(at[i], scan);
+                recordCrossing(scratch, at[i], scan);
             else
-                recordCrossing(scan, at[i]);
+                recordCrossing(scratch, scan, at[i]);
         }
     }
     return count;
+}
+
+// Appends count floats of `from` to morph.intersectionPoints, as far as they fit.
+void appendRecorded(const float* from, int count) {
+    const int room = kIntersectionFloats - morph.intersectionCount;
+    count = std::clamp(count, 0, room);
+    std::copy(from, from + count, morph.intersectionPoints.begin() + morph.intersectionCount);
+    morph.intersectionCount += count;
 }
 
 }  // namespace
@@ -77,13 +89,12 @@ int searchRange(int first, int end, float v, ScanPass pass, bool record, float s
 // Row pass: the y of a vertical curve falls along it and the row's y is searched,
 // the crossing's x reported. Column pass: the x of a horizontal curve rises along
 // it and the column's x is searched, the crossing's y reported.
-bool findCrossing(int c, float v, ScanPass pass, float& other) {
+bool findCrossing(int c, float v, ScanPass pass, Inversion how, float& other) {
     if (c < 0 || c >= kCurveNumbers) return false;
     const int n = store.pointCount[c];
     if (n < kMinPointsForCrossing || n > kMaxPointsPerCurve) return false;
 
     const bool row = pass == ScanPass::Row;
-    const Inversion how = state.useBinarySearch ? Inversion::Bisection : Inversion::Roots;
     const int searched = row ? 1 : 0;
     const int reported = row ? 0 : 1;
 
@@ -115,12 +126,12 @@ bool findCrossing(int c, float v, ScanPass pass, float& other) {
     return false;
 }
 
-// Called by warpImage for every row and every column. Source curve sourceFirst + i
+// Called for every row and every column of a warp. Source curve sourceFirst + i
 // and intermediate curve morphFirst + i take part together or not at all, so the
 // two lists stay the same length and entry j of one matches entry j of the other.
-int buildCrossingLists(ScanPass pass, int line, int sourceFirst, int sourceEnd, int morphFirst,
-                       int morphEnd, int sourceLeft, int sourceRight, int morphLeft,
-                       int morphRight) {
+int buildCrossingLists(WarpScratch& scratch, ScanPass pass, int line, Inversion how, bool record,
+                       int sourceFirst, int sourceEnd, int morphFirst, int morphEnd, int sourceLeft,
+                       int sourceRight, int morphLeft, int morphRight) {
     const bool row = pass == ScanPass::Row;
     const ScanLine scan = scanLine(pass, line, sourceLeft, morphLeft);
     const float sourceV = static_cast<float>(scan.source);
@@ -129,18 +140,19 @@ int buildCrossingLists(ScanPass pass, int line, int sourceFirst, int sourceEnd, 
     // Source crossings are recorded for the overlay only when bisection found them.
     std::array<bool, kCurveNumbers> sourceFound{}, morphFound{};
     std::array<float, kCurveNumbers> sourceAt{}, morphAt{};
-    const int sourceCount = searchRange(sourceFirst, sourceEnd, sourceV, pass,
-                                        state.useBinarySearch, sourceV, sourceFound, sourceAt);
-    const int morphCount =
-        searchRange(morphFirst, morphEnd, morphV, pass, true, morphV, morphFound, morphAt);
+    const bool bisection = how == Inversion::Bisection;
+    const int sourceCount = searchRange(scratch, sourceFirst, sourceEnd, sourceV, pass, how,
+                                        record && bisection, sourceV, sourceFound, sourceAt);
+    const int morphCount = searchRange(scratch, morphFirst, morphEnd, morphV, pass, how, record,
+                                       morphV, morphFound, morphAt);
 
     const float sourceNear = static_cast<float>(row ? sourceLeft : kPanelBottom);
     const float sourceFar = static_cast<float>(row ? sourceRight : kPanelTop);
     const float morphNear = static_cast<float>(row ? morphLeft : kPanelBottom);
     const float morphFar = static_cast<float>(row ? morphRight : kPanelTop);
 
-    auto& src = morph.sourceCrossings;
-    auto& dst = morph.morphCrossings;
+    auto& src = scratch.sourceCrossings;
+    auto& dst = scratch.morphCrossings;
     src[0] = sourceNear;
     dst[0] = morphNear;
     int taking = 0;
@@ -157,6 +169,19 @@ int buildCrossingLists(ScanPass pass, int line, int sourceFirst, int sourceEnd, 
     dst[n - 1] = morphFar;
     dst[n] = morphFar;
     return n;
+}
+
+// One thread searching every row and then every column records the rows'
+// crossings part by part, then the columns' part by part.
+void joinRecordedCrossings(const WarpScratch* const* parts, int count) {
+    morph.intersectionCount = 0;
+    for (int i = 0; i < count; ++i)
+        appendRecorded(parts[i]->recorded.data(), parts[i]->rowRecordCount);
+    for (int i = 0; i < count; ++i) {
+        const WarpScratch& part = *parts[i];
+        appendRecorded(part.recorded.data() + part.rowRecordCount,
+                       part.recordedCount - part.rowRecordCount);
+    }
 }
 
 }  // namespace mw

@@ -5,7 +5,7 @@
 // Level 2 locates the position on the morph plot and reads the same parameter off
 // the source plot. Level 3 turns the position into a fractional crossing number on
 // the morph plot and finds where the source plot has that crossing number. Plots
-// are rebuilt per scan line in morph.sourcePlot / morph.morphPlot; nothing here
+// are rebuilt per scan line in the thread's scratch; nothing here
 // allocates.
 #include <algorithm>
 #include <array>
@@ -53,9 +53,8 @@ void closePlot(Plot& plot, int first, int stride, int n) {
 
 // Parameter t in [0, 1] at which the segment over p0..p3 reaches target, by
 // bisection or by the roots of its cubic as useBinarySearch selects.
-bool findParameter(float tolerance, float target, float p0, float p1, float p2, float p3,
-                   float& t) {
-    const Inversion how = state.useBinarySearch ? Inversion::Bisection : Inversion::Roots;
+bool findParameter(Inversion how, float tolerance, float target, float p0, float p1, float p2,
+                   float p3, float& t) {
     t = segmentParameter(how, 'n', tolerance, StartOnTarget::WhenSolved,
                          catmullRomCoefficients(p0, p1, p2, p3), target);
     return t != -1.0f;
@@ -66,28 +65,29 @@ int entryLimit(int level) {
 }
 
 // Level 2: source position for p on plot segment s.
-float simplePosition(int s, float p) {
-    const Plot& mp = morph.morphPlot;
-    const Plot& sp = morph.sourcePlot;
+float simplePosition(const WarpScratch& scratch, Inversion how, int s, float p) {
+    const Plot& mp = scratch.morphPlot;
+    const Plot& sp = scratch.sourcePlot;
     float t = 0.0f;
-    if (!findParameter(kSimpleTolerance, p, mp[s], mp[s + 1], mp[s + 2], mp[s + 3], t)) return p;
+    if (!findParameter(how, kSimpleTolerance, p, mp[s], mp[s + 1], mp[s + 2], mp[s + 3], t))
+        return p;
     return catmullRomValue(t, sp[s], sp[s + 1], sp[s + 2], sp[s + 3]);
 }
 
 // Level 3: source position for p on plot segment s; points are (value, index) pairs.
-float precisePosition(int s, int n, float p) {
-    const Plot& mp = morph.morphPlot;
-    const Plot& sp = morph.sourcePlot;
+float precisePosition(const WarpScratch& scratch, Inversion how, int s, int n, float p) {
+    const Plot& mp = scratch.morphPlot;
+    const Plot& sp = scratch.sourcePlot;
     const int v = 2 * s;  // value of point s; its index follows
     float t = 0.0f;
     float u = mp[v + 3];  // crossing number of the segment's start
-    if (findParameter(kPreciseTolerance, p, mp[v], mp[v + 2], mp[v + 4], mp[v + 6], t)) {
+    if (findParameter(how, kPreciseTolerance, p, mp[v], mp[v + 2], mp[v + 4], mp[v + 6], t)) {
         u = catmullRomValue(t, mp[v + 1], mp[v + 3], mp[v + 5], mp[v + 7]);
     }
     // Beyond the last real segment the points would run past the trailing phantom.
     const int i = std::isnan(u) ? s : truncInto(u, 0, n - 2);
     const int w = 2 * i;
-    if (!findParameter(kPreciseTolerance, u, sp[w + 1], sp[w + 3], sp[w + 5], sp[w + 7], t)) {
+    if (!findParameter(how, kPreciseTolerance, u, sp[w + 1], sp[w + 3], sp[w + 5], sp[w + 7], t)) {
         return p;
     }
     return catmullRomValue(t, sp[w], sp[w + 2], sp[w + 4], sp[w + 6]);
@@ -95,19 +95,20 @@ float precisePosition(int s, int n, float p) {
 
 }  // namespace
 
-void buildCurvilinearPlots(ScanPass pass, int level, int n, int sourceLeft, int morphLeft) {
+void buildCurvilinearPlots(WarpScratch& scratch, ScanPass pass, int level, int n, int sourceLeft,
+                           int morphLeft) {
     n = std::clamp(n, 2, entryLimit(level));
     const bool row = pass == ScanPass::Row;
     const int sourceOrigin = row ? sourceLeft : kPanelBottom;
     const int morphOrigin = row ? morphLeft : kPanelBottom;
     const int size = row ? kWorkWidth : kWorkHeight;
     const int extent = row ? kPanelWidth : kPanelHeight;
-    Plot& sp = morph.sourcePlot;
-    Plot& mp = morph.morphPlot;
+    Plot& sp = scratch.sourcePlot;
+    Plot& mp = scratch.morphPlot;
     if (level == kQualityPrecise) {
         for (int j = 0; j < n; ++j) {
-            sp[2 * j + 2] = scaled(morph.sourceCrossings[j], sourceOrigin, size, extent);
-            mp[2 * j + 2] = scaled(morph.morphCrossings[j], morphOrigin, size, extent);
+            sp[2 * j + 2] = scaled(scratch.sourceCrossings[j], sourceOrigin, size, extent);
+            mp[2 * j + 2] = scaled(scratch.morphCrossings[j], morphOrigin, size, extent);
             sp[2 * j + 3] = static_cast<float>(j);
             mp[2 * j + 3] = static_cast<float>(j);
         }
@@ -118,49 +119,52 @@ void buildCurvilinearPlots(ScanPass pass, int level, int n, int sourceLeft, int 
         return;
     }
     for (int j = 0; j < n; ++j) {
-        sp[j + 1] = scaled(morph.sourceCrossings[j], sourceOrigin, size, extent);
-        mp[j + 1] = scaled(morph.morphCrossings[j], morphOrigin, size, extent);
+        sp[j + 1] = scaled(scratch.sourceCrossings[j], sourceOrigin, size, extent);
+        mp[j + 1] = scaled(scratch.morphCrossings[j], morphOrigin, size, extent);
     }
     closePlot(sp, 0, 1, n);
     closePlot(mp, 0, 1, n);
 }
 
-void curvilinearSourceIndices(int level, int n, int count, int* sourceIndex) {
+void curvilinearSourceIndices(const WarpScratch& scratch, int level, Inversion how, int n,
+                              int count, int* sourceIndex) {
     n = std::clamp(n, 2, entryLimit(level));
     const int stride = level == kQualityPrecise ? 2 : 1;
     int s = 0;
     for (int p = 0; p < count; ++p) {
         const float position = static_cast<float>(p);
         // One step per position at most, and never past the last real segment.
-        if (s < n - 2 && morph.morphPlot[stride * (s + 2)] <= position) ++s;
-        const float source = level == kQualityPrecise ? precisePosition(s, n, position)
-                                                      : simplePosition(s, position);
+        if (s < n - 2 && scratch.morphPlot[stride * (s + 2)] <= position) ++s;
+        const float source = level == kQualityPrecise
+                                 ? precisePosition(scratch, how, s, n, position)
+                                 : simplePosition(scratch, how, s, position);
         sourceIndex[p] = std::isnan(source) ? p : truncInto(source, 0, count - 1);
     }
 }
 
-void mapRowCurvilinear(const WorkImage& input, int row, int n, int level, int sourceLeft,
-                       int morphLeft) {
-    buildCurvilinearPlots(ScanPass::Row, level, n, sourceLeft, morphLeft);
+void mapRowCurvilinear(WarpScratch& scratch, const WorkImage& input, WarpImage& rowPass, int row,
+                       int n, int level, Inversion how, int sourceLeft, int morphLeft) {
+    buildCurvilinearPlots(scratch, ScanPass::Row, level, n, sourceLeft, morphLeft);
     std::array<int, kWorkWidth> sourceIndex;
-    curvilinearSourceIndices(level, n, kWorkWidth, sourceIndex.data());
+    curvilinearSourceIndices(scratch, level, how, n, kWorkWidth, sourceIndex.data());
     const int rowStart = row * kWorkRowBytes;
     for (int p = 0; p < kWorkWidth; ++p) {
         const int from = rowStart + sourceIndex[p] * 3;
         const int to = rowStart + p * 3;
-        for (int k = 0; k < 3; ++k) images.morphWork[to + k] = input[from + k];
+        for (int k = 0; k < 3; ++k) rowPass[to + k] = input[from + k];
     }
 }
 
-void mapColumnCurvilinear(WarpImage& output, int column, int n, int level) {
-    buildCurvilinearPlots(ScanPass::Column, level, n, 0, 0);
+void mapColumnCurvilinear(WarpScratch& scratch, const WarpImage& rowPass, WarpImage& output,
+                          int column, int n, int level, Inversion how) {
+    buildCurvilinearPlots(scratch, ScanPass::Column, level, n, 0, 0);
     std::array<int, kWorkHeight> sourceIndex;
-    curvilinearSourceIndices(level, n, kWorkHeight, sourceIndex.data());
+    curvilinearSourceIndices(scratch, level, how, n, kWorkHeight, sourceIndex.data());
     const int colStart = column * 3;
     for (int p = 0; p < kWorkHeight; ++p) {
         const int from = sourceIndex[p] * kWorkRowBytes + colStart;
         const int to = p * kWorkRowBytes + colStart;
-        for (int k = 0; k < 3; ++k) output[to + k] = images.morphWork[from + k];
+        for (int k = 0; k < 3; ++k) output[to + k] = rowPass[from + k];
     }
 }
 

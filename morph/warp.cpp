@@ -29,6 +29,10 @@ float columnRowScale(float entry) {
            static_cast<float>(kPanelHeight);
 }
 
+bool curvilinear(int level) {
+    return level == kQualitySimple || level == kQualityPrecise;
+}
+
 }  // namespace
 
 int truncInto(double v, int lo, int hi) {
@@ -42,11 +46,12 @@ int nextPixelOffset(float v) {
     return 3 * (1 - truncInto(v / -3.0, -kOffsetLimit, kOffsetLimit));
 }
 
-void mapRowLinear(const WorkImage& input, int row, int n, int sourceLeft, int morphLeft) {
+void mapRowLinear(const WarpScratch& scratch, const WorkImage& input, WarpImage& rowPass, int row,
+                  int n, int sourceLeft, int morphLeft) {
     n = std::clamp(n, 1, kCrossingListSize - 1);
     const int rowStart = row * kWorkRowBytes;
-    const auto& src = morph.sourceCrossings;
-    const auto& dst = morph.morphCrossings;
+    const auto& src = scratch.sourceCrossings;
+    const auto& dst = scratch.morphCrossings;
     for (int j = 0; j < n; ++j) {
         const int a0 = nextPixelOffset(rowByteScale(src[j], sourceLeft)) - 3;
         const int a1 = nextPixelOffset(rowByteScale(src[j + 1], sourceLeft)) - 3;
@@ -68,17 +73,17 @@ void mapRowLinear(const WorkImage& input, int row, int n, int sourceLeft, int mo
             const int d = truncInto((x - b0) * q, -kOffsetLimit, kOffsetLimit);
             const int s =
                 std::clamp(a0 + nextPixelOffset(static_cast<float>(d)) - 3, 0, kLastRowByte);
-            for (int k = 0; k < 3; ++k)
-                images.morphWork[rowStart + x + k] = input[rowStart + s + k];
+            for (int k = 0; k < 3; ++k) rowPass[rowStart + x + k] = input[rowStart + s + k];
         }
     }
 }
 
-void mapColumnLinear(WarpImage& output, int column, int n) {
+void mapColumnLinear(const WarpScratch& scratch, const WarpImage& rowPass, WarpImage& output,
+                     int column, int n) {
     n = std::clamp(n, 1, kCrossingListSize - 1);
     const int colStart = column * 3;
-    const auto& src = morph.sourceCrossings;
-    const auto& dst = morph.morphCrossings;
+    const auto& src = scratch.sourceCrossings;
+    const auto& dst = scratch.morphCrossings;
     for (int j = 0; j < n; ++j) {
         const float c0 = columnRowScale(src[j]);
         const float c1 = columnRowScale(src[j + 1]);
@@ -106,7 +111,74 @@ void mapColumnLinear(WarpImage& output, int column, int n) {
             const int sy = truncInto(c0 + along, 0, kWorkHeight - 1);
             const int from = sy * kWorkRowBytes + colStart;
             const int to = y * kWorkRowBytes + colStart;
-            for (int k = 0; k < 3; ++k) output[to + k] = images.morphWork[from + k];
+            for (int k = 0; k < 3; ++k) output[to + k] = rowPass[from + k];
+        }
+    }
+}
+
+WarpJob warpJobFor(int side, int cc, WarpImage& output, WarpImage& rowPass) {
+    WarpJob job;
+    job.rowPass = &rowPass;
+    job.output = &output;
+    job.morphLeft = morphPanel.x1;
+    job.morphRight = morphPanel.x2;
+    job.level = state.qualityLevel;
+    job.how = state.useBinarySearch ? Inversion::Bisection : Inversion::Roots;
+    // In every bank the first quarter of curveCount curves are vertical.
+    if (side == kSideRight) {
+        job.input = &images.rightImage;
+        job.sourceVerticalFirst = cc / 2;
+        job.sourceVerticalEnd = 3 * cc / 4;
+        job.morphVerticalFirst = 2 * (cc / 2);
+        job.morphVerticalEnd = cc / 2 + 3 * cc / 4;
+        job.sourceHorizontalFirst = 3 * cc / 4;
+        job.sourceHorizontalEnd = cc;
+        job.morphHorizontalFirst = cc / 2 + 3 * cc / 4;
+        job.morphHorizontalEnd = cc / 2 + cc;
+        job.sourceLeft = rightPanel.x1;
+        job.sourceRight = rightPanel.x2;
+    } else {
+        job.input = &images.leftImage;
+        job.sourceVerticalFirst = 0;
+        job.sourceVerticalEnd = cc / 4;
+        job.morphVerticalFirst = cc;
+        job.morphVerticalEnd = cc + cc / 4;
+        job.sourceHorizontalFirst = cc / 4;
+        job.sourceHorizontalEnd = cc / 2;
+        job.morphHorizontalFirst = cc + cc / 4;
+        job.morphHorizontalEnd = cc + cc / 2;
+        job.sourceLeft = leftPanel.x1;
+        job.sourceRight = leftPanel.x2;
+    }
+    return job;
+}
+
+void warpRows(const WarpJob& job, WarpScratch& scratch, int first, int end) {
+    for (int r = first; r < end; ++r) {
+        const int n = buildCrossingLists(
+            scratch, ScanPass::Row, r, job.how, job.record, job.sourceVerticalFirst,
+            job.sourceVerticalEnd, job.morphVerticalFirst, job.morphVerticalEnd, job.sourceLeft,
+            job.sourceRight, job.morphLeft, job.morphRight);
+        if (job.level == kQualityLinear) {
+            mapRowLinear(scratch, *job.input, *job.rowPass, r, n, job.sourceLeft, job.morphLeft);
+        } else if (curvilinear(job.level)) {
+            mapRowCurvilinear(scratch, *job.input, *job.rowPass, r, n, job.level, job.how,
+                              job.sourceLeft, job.morphLeft);
+        }
+    }
+    scratch.rowRecordCount = scratch.recordedCount;
+}
+
+void warpColumns(const WarpJob& job, WarpScratch& scratch, int first, int end) {
+    for (int c = first; c < end; ++c) {
+        const int n = buildCrossingLists(
+            scratch, ScanPass::Column, c, job.how, job.record, job.sourceHorizontalFirst,
+            job.sourceHorizontalEnd, job.morphHorizontalFirst, job.morphHorizontalEnd,
+            job.sourceLeft, job.sourceRight, job.morphLeft, job.morphRight);
+        if (job.level == kQualityLinear) {
+            mapColumnLinear(scratch, *job.rowPass, *job.output, c, n);
+        } else if (curvilinear(job.level)) {
+            mapColumnCurvilinear(scratch, *job.rowPass, *job.output, c, n, job.level, job.how);
         }
     }
 }
@@ -115,30 +187,25 @@ void warpImage(int side, WarpImage& output, int sourceVerticalFirst, int sourceV
                int morphVerticalFirst, int morphVerticalEnd, int sourceHorizontalFirst,
                int sourceHorizontalEnd, int morphHorizontalFirst, int morphHorizontalEnd,
                int sourceLeft, int sourceRight, int morphLeft, int morphRight) {
-    morph.intersectionCount = 0;
-    const WorkImage& input = side == kSideRight ? images.rightImage : images.leftImage;
-    const int level = state.qualityLevel;
-
-    for (int r = 0; r < kWorkHeight; ++r) {
-        const int n = buildCrossingLists(ScanPass::Row, r, sourceVerticalFirst, sourceVerticalEnd,
-                                         morphVerticalFirst, morphVerticalEnd, sourceLeft,
-                                         sourceRight, morphLeft, morphRight);
-        if (level == kQualityLinear) {
-            mapRowLinear(input, r, n, sourceLeft, morphLeft);
-        } else if (level == kQualitySimple || level == kQualityPrecise) {
-            mapRowCurvilinear(input, r, n, level, sourceLeft, morphLeft);
-        }
-    }
-    for (int c = 0; c < kWorkWidth; ++c) {
-        const int n = buildCrossingLists(
-            ScanPass::Column, c, sourceHorizontalFirst, sourceHorizontalEnd, morphHorizontalFirst,
-            morphHorizontalEnd, sourceLeft, sourceRight, morphLeft, morphRight);
-        if (level == kQualityLinear) {
-            mapColumnLinear(output, c, n);
-        } else if (level == kQualitySimple || level == kQualityPrecise) {
-            mapColumnCurvilinear(output, c, n, level);
-        }
-    }
+    WarpJob job = warpJobFor(side, 0, output, images.morphWork);
+    job.sourceVerticalFirst = sourceVerticalFirst;
+    job.sourceVerticalEnd = sourceVerticalEnd;
+    job.morphVerticalFirst = morphVerticalFirst;
+    job.morphVerticalEnd = morphVerticalEnd;
+    job.sourceHorizontalFirst = sourceHorizontalFirst;
+    job.sourceHorizontalEnd = sourceHorizontalEnd;
+    job.morphHorizontalFirst = morphHorizontalFirst;
+    job.morphHorizontalEnd = morphHorizontalEnd;
+    job.sourceLeft = sourceLeft;
+    job.sourceRight = sourceRight;
+    job.morphLeft = morphLeft;
+    job.morphRight = morphRight;
+    WarpScratch& scratch = morph.scratch[0];
+    scratch.recordedCount = 0;
+    warpRows(job, scratch, 0, kWorkHeight);
+    warpColumns(job, scratch, 0, kWorkWidth);
+    const WarpScratch* parts[] = {&scratch};
+    joinRecordedCrossings(parts, 1);
 }
 
 }  // namespace mw

@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # Installs, builds and runs every test: unit and drawing tests, end-to-end tests in
 # a real window under Xvfb, the unit tests again under AddressSanitizer and
-# UndefinedBehaviorSanitizer with a longer random-gesture soak, and a bounded run
-# of the picture-loading fuzz target.
+# UndefinedBehaviorSanitizer with a longer random-gesture soak, the morph engine's
+# tests under ThreadSanitizer, and a bounded run of the picture-loading fuzz target.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 tools/setup.sh --tests
@@ -19,6 +19,13 @@ cmake --build build-sanitize -j"$jobs" --target unit_tests
 
 # The random-gesture soak at length under the sanitizers (fixed seeds, printed).
 (cd build-sanitize && SOAK_EVENTS="${SOAK_EVENTS:-40000}" ./tests/unit_tests --gtest_filter='Soak.*')
+
+# The morph engine's tests under ThreadSanitizer: a composition runs on two threads.
+cmake -S . -B build-tsan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DBUILD_TESTING=ON \
+      -DWORKSTATION_TSAN=ON
+cmake --build build-tsan -j"$jobs" --target unit_tests
+(cd build-tsan && TSAN_OPTIONS=halt_on_error=1 ./tests/unit_tests \
+    --gtest_filter='ComposeDigest.*:ComposeTest.*:WarpTest.*:CurvilinearTest.*:CrossingsTest.*')
 
 # A bounded run of the picture-loading fuzz target (clang, libFuzzer).
 tools/fuzz-pictures.sh "${FUZZ_SECONDS:-60}"

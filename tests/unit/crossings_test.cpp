@@ -2,6 +2,7 @@
 // one scan line, and the points recorded for the overlay.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <utility>
 #include <vector>
 
@@ -18,13 +19,33 @@ struct Point {
     float x, y;
 };
 
+// The lists and records of the event thread's scratch.
+WarpScratch& scratch() {
+    return morph.scratch[0];
+}
+
 class CrossingsTest : public testfixtures::CleanProgram {
 protected:
     void SetUp() override {
-        morph.sourceCrossings.fill(-1.0f);
-        morph.morphCrossings.fill(-1.0f);
+        scratch().sourceCrossings.fill(-1.0f);
+        scratch().morphCrossings.fill(-1.0f);
     }
 };
+
+Inversion inversion() {
+    return state.useBinarySearch ? Inversion::Bisection : Inversion::Roots;
+}
+
+bool crossing(int c, float v, ScanPass pass, float& other) {
+    return findCrossing(c, v, pass, inversion(), other);
+}
+
+// The lists of one scan line, recording the crossings for the overlay.
+int lists(ScanPass pass, int line, int sourceFirst, int sourceEnd, int morphFirst, int morphEnd,
+          int sourceLeft, int sourceRight, int morphLeft, int morphRight) {
+    return buildCrossingLists(scratch(), pass, line, inversion(), true, sourceFirst, sourceEnd,
+                              morphFirst, morphEnd, sourceLeft, sourceRight, morphLeft, morphRight);
+}
 
 // Curve c with the given points and explicit phantom points before and after them.
 void setCurve(int c, const std::vector<Point>& points, Point leading, Point trailing) {
@@ -53,8 +74,7 @@ void setDiagonal(int c, const std::vector<Point>& points) {
 }
 
 std::vector<float> recorded() {
-    return {morph.intersectionPoints.begin(),
-            morph.intersectionPoints.begin() + morph.intersectionCount};
+    return {scratch().recorded.begin(), scratch().recorded.begin() + scratch().recordedCount};
 }
 
 std::vector<float> listHead(const std::array<float, kCrossingListSize>& list, int n) {
@@ -78,14 +98,14 @@ TEST_F(CrossingsTest, WithoutCurvesTheListsHoldOnlyTheBorders) {
         SCOPED_TRACE(c.name);
         // Empty ranges, and ranges of curves without points (the open current curve).
         for (int end : {0, 1}) {
-            const int n = buildCrossingLists(c.pass, 17, 0, end, 2, 2 + end, c.sourceLeft,
-                                             c.sourceRight, 450, 800);
+            const int n =
+                lists(c.pass, 17, 0, end, 2, 2 + end, c.sourceLeft, c.sourceRight, 450, 800);
             EXPECT_EQ(n, 2);
-            EXPECT_EQ(listHead(morph.sourceCrossings, n), c.source);
-            EXPECT_EQ(listHead(morph.morphCrossings, n), c.target);
+            EXPECT_EQ(listHead(scratch().sourceCrossings, n), c.source);
+            EXPECT_EQ(listHead(scratch().morphCrossings, n), c.target);
         }
     }
-    EXPECT_EQ(morph.intersectionCount, 0);
+    EXPECT_EQ(scratch().recordedCount, 0);
 }
 
 TEST_F(CrossingsTest, ControlPointOnTheLineIsNotPastIt) {
@@ -93,11 +113,11 @@ TEST_F(CrossingsTest, ControlPointOnTheLineIsNotPastIt) {
     // with the segment that begins there, so bisection stops just after the point.
     setDiagonal(0, {{100, 400}, {200, 300}, {300, 200}, {400, 100}});
     float other = 0;
-    ASSERT_TRUE(findCrossing(0, 300.0f, ScanPass::Row, other));
+    ASSERT_TRUE(crossing(0, 300.0f, ScanPass::Row, other));
     EXPECT_EQ(other, 200.78125f);  // t = 1/128 on the segment from (200, 300)
-    ASSERT_TRUE(findCrossing(0, 200.0f, ScanPass::Column, other));
+    ASSERT_TRUE(crossing(0, 200.0f, ScanPass::Column, other));
     EXPECT_EQ(other, 299.21875f);
-    ASSERT_TRUE(findCrossing(0, 250.0f, ScanPass::Row, other));
+    ASSERT_TRUE(crossing(0, 250.0f, ScanPass::Row, other));
     EXPECT_EQ(other, 250.0f);
 }
 
@@ -106,22 +126,22 @@ TEST_F(CrossingsTest, LineBeforeTheFirstPointUsesSegmentMinusOne) {
     // outer control point is the extrapolation (-100, 600), which keeps it straight.
     setDiagonal(0, {{100, 400}, {200, 300}, {300, 200}});
     float other = 0;
-    ASSERT_TRUE(findCrossing(0, 450.0f, ScanPass::Row, other));
+    ASSERT_TRUE(crossing(0, 450.0f, ScanPass::Row, other));
     EXPECT_EQ(other, 50.0f);
-    ASSERT_TRUE(findCrossing(0, 50.0f, ScanPass::Column, other));
+    ASSERT_TRUE(crossing(0, 50.0f, ScanPass::Column, other));
     EXPECT_EQ(other, 450.0f);
 }
 
 TEST_F(CrossingsTest, LineBeyondEveryPointTriesEverySegment) {
     setDiagonal(0, {{100, 400}, {200, 300}, {300, 200}});
     float other = -5;
-    EXPECT_FALSE(findCrossing(0, 150.0f, ScanPass::Row, other));
-    EXPECT_FALSE(findCrossing(0, 350.0f, ScanPass::Column, other));
+    EXPECT_FALSE(crossing(0, 150.0f, ScanPass::Row, other));
+    EXPECT_FALSE(crossing(0, 350.0f, ScanPass::Column, other));
     EXPECT_EQ(other, -5.0f);
     // This curve dips to about 173 between its last two points (the trailing phantom
     // lies above them): a row at 175, below every point, is found on the last segment.
     setCurve(1, {{100, 400}, {100, 300}, {100, 200}, {100, 180}}, {100, 500}, {100, 300});
-    ASSERT_TRUE(findCrossing(1, 175.0f, ScanPass::Row, other));
+    ASSERT_TRUE(crossing(1, 175.0f, ScanPass::Row, other));
     EXPECT_EQ(other, 100.0f);
 }
 
@@ -131,8 +151,8 @@ TEST_F(CrossingsTest, CurvesWithFewerThanThreePointsNeverCross) {
         setDiagonal(0, {{100, 400}, {200, 300}, {300, 200}});
         store.pointCount[0] = count;
         float other = 0;
-        EXPECT_FALSE(findCrossing(0, 350.0f, ScanPass::Row, other));
-        EXPECT_FALSE(findCrossing(0, 150.0f, ScanPass::Column, other));
+        EXPECT_FALSE(crossing(0, 350.0f, ScanPass::Row, other));
+        EXPECT_FALSE(crossing(0, 150.0f, ScanPass::Column, other));
     }
 }
 
@@ -140,7 +160,7 @@ TEST_F(CrossingsTest, RootsFindTheCrossingInsideTheSegment) {
     state.useBinarySearch = false;
     setUnevenVertical(0, 120);
     float other = 0;
-    ASSERT_TRUE(findCrossing(0, 390.0f, ScanPass::Row, other));  // t = 0.240
+    ASSERT_TRUE(crossing(0, 390.0f, ScanPass::Row, other));  // t = 0.240
     EXPECT_EQ(other, 120.0f);
 }
 
@@ -152,9 +172,9 @@ TEST_F(CrossingsTest, RootsFindCrossingsOfEvenlySpacedSegmentsLikeTheBisection) 
         SCOPED_TRACE(row);
         float byRoots = 0, byBisection = 0;
         state.useBinarySearch = false;
-        ASSERT_TRUE(findCrossing(1, row, ScanPass::Row, byRoots));
+        ASSERT_TRUE(crossing(1, row, ScanPass::Row, byRoots));
         state.useBinarySearch = true;
-        ASSERT_TRUE(findCrossing(1, row, ScanPass::Row, byBisection));
+        ASSERT_TRUE(crossing(1, row, ScanPass::Row, byBisection));
         EXPECT_NEAR(byRoots, 500.0f - row, 0.01f);
         EXPECT_NEAR(byBisection, byRoots, 1.0f);
     }
@@ -166,12 +186,12 @@ TEST_F(CrossingsTest, RootsAcceptTheEndsOfTheSegment) {
     // row at t = 1 exactly, where x is the last point's.
     setCurve(0, {{100, 480}, {120, 420}, {150, 280}}, {80, 540}, {170, 230});
     float other = 0;
-    ASSERT_TRUE(findCrossing(0, 280.0f, ScanPass::Row, other));
+    ASSERT_TRUE(crossing(0, 280.0f, ScanPass::Row, other));
     EXPECT_EQ(other, 150.0f);
     // A row through a middle point: the segment that starts there reaches it at t = 0,
     // which the cubic gives only up to rounding; the crossing is the point itself.
     setCurve(1, {{100, 480}, {120, 420}, {150, 280}, {160, 230}}, {80, 540}, {170, 180});
-    ASSERT_TRUE(findCrossing(1, 420.0f, ScanPass::Row, other));
+    ASSERT_TRUE(crossing(1, 420.0f, ScanPass::Row, other));
     EXPECT_EQ(other, 120.0f);
 }
 
@@ -197,10 +217,10 @@ TEST_F(CrossingsTest, ScanCoordinatesAreIntegerSteps) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.line);
-        morph.intersectionCount = 0;
+        scratch().recordedCount = 0;
         const bool row = c.pass == ScanPass::Row;
-        buildCrossingLists(c.pass, c.line, row ? 0 : 2, row ? 1 : 3, row ? 1 : 3, row ? 2 : 4,
-                           c.sourceLeft, c.sourceLeft + 350, 450, 800);
+        lists(c.pass, c.line, row ? 0 : 2, row ? 1 : 3, row ? 1 : 3, row ? 2 : 4, c.sourceLeft,
+              c.sourceLeft + 350, 450, 800);
         const std::vector<float> got = recorded();
         ASSERT_EQ(got.size(), 4u);
         // The crossing coordinate of a straight line comes within the bisection's tolerance.
@@ -216,10 +236,10 @@ TEST_F(CrossingsTest, ListsHoldTheCrossingsInCurveOrderBetweenTheBorders) {
     setUnevenVertical(2, 520);
     setUnevenVertical(3, 700);
     // Row 213 is y 390.
-    const int n = buildCrossingLists(ScanPass::Row, 213, 0, 2, 2, 4, 50, 400, 450, 800);
+    const int n = lists(ScanPass::Row, 213, 0, 2, 2, 4, 50, 400, 450, 800);
     EXPECT_EQ(n, 4);
-    EXPECT_EQ(listHead(morph.sourceCrossings, n), (std::vector<float>{50, 120, 300, 400, 400}));
-    EXPECT_EQ(listHead(morph.morphCrossings, n), (std::vector<float>{450, 520, 700, 800, 800}));
+    EXPECT_EQ(listHead(scratch().sourceCrossings, n), (std::vector<float>{50, 120, 300, 400, 400}));
+    EXPECT_EQ(listHead(scratch().morphCrossings, n), (std::vector<float>{450, 520, 700, 800, 800}));
     // Source crossings first, then the morph panel's.
     EXPECT_EQ(recorded(), (std::vector<float>{120, 390, 300, 390, 520, 390, 700, 390}));
 }
@@ -230,11 +250,11 @@ TEST_F(CrossingsTest, WithRootsOnlyMorphPanelCrossingsAreRecorded) {
     for (bool bisection : {true, false}) {
         SCOPED_TRACE(bisection);
         state.useBinarySearch = bisection;
-        morph.intersectionCount = 0;
-        const int n = buildCrossingLists(ScanPass::Row, 213, 0, 1, 1, 2, 50, 400, 450, 800);
+        scratch().recordedCount = 0;
+        const int n = lists(ScanPass::Row, 213, 0, 1, 1, 2, 50, 400, 450, 800);
         EXPECT_EQ(n, 3);
-        EXPECT_EQ(morph.sourceCrossings[1], 120.0f);
-        EXPECT_EQ(morph.morphCrossings[1], 520.0f);
+        EXPECT_EQ(scratch().sourceCrossings[1], 120.0f);
+        EXPECT_EQ(scratch().morphCrossings[1], 520.0f);
         if (bisection)
             EXPECT_EQ(recorded(), (std::vector<float>{120, 390, 520, 390}));
         else
@@ -250,47 +270,65 @@ TEST_F(CrossingsTest, CurveCrossingOnOneSideOnlyDropsOutOfBothLists) {
     setUnevenVertical(2, 350);
     setCurve(3, {{520, 500}, {520, 470}, {520, 440}}, {520, 530}, {520, 410});
     setUnevenVertical(4, 700);
-    const int n = buildCrossingLists(ScanPass::Row, 213, 0, 3, 3, 5, 50, 400, 450, 800);
+    const int n = lists(ScanPass::Row, 213, 0, 3, 3, 5, 50, 400, 450, 800);
     EXPECT_EQ(n, 3);
-    EXPECT_EQ(listHead(morph.sourceCrossings, n), (std::vector<float>{50, 300, 400, 400}));
-    EXPECT_EQ(listHead(morph.morphCrossings, n), (std::vector<float>{450, 700, 800, 800}));
+    EXPECT_EQ(listHead(scratch().sourceCrossings, n), (std::vector<float>{50, 300, 400, 400}));
+    EXPECT_EQ(listHead(scratch().morphCrossings, n), (std::vector<float>{450, 700, 800, 800}));
     // Every crossing found is still shown.
     EXPECT_EQ(recorded(), (std::vector<float>{120, 390, 300, 390, 350, 390, 700, 390}));
 
     // The morph range longer than the source range: the extra curve is only shown.
     setUnevenVertical(5, 760);
-    morph.intersectionCount = 0;
-    const int m = buildCrossingLists(ScanPass::Row, 213, 1, 2, 4, 6, 50, 400, 450, 800);
+    scratch().recordedCount = 0;
+    const int m = lists(ScanPass::Row, 213, 1, 2, 4, 6, 50, 400, 450, 800);
     EXPECT_EQ(m, 3);
-    EXPECT_EQ(listHead(morph.sourceCrossings, m), (std::vector<float>{50, 300, 400, 400}));
-    EXPECT_EQ(listHead(morph.morphCrossings, m), (std::vector<float>{450, 700, 800, 800}));
+    EXPECT_EQ(listHead(scratch().sourceCrossings, m), (std::vector<float>{50, 300, 400, 400}));
+    EXPECT_EQ(listHead(scratch().morphCrossings, m), (std::vector<float>{450, 700, 800, 800}));
     EXPECT_EQ(recorded(), (std::vector<float>{300, 390, 700, 390, 760, 390}));
 }
 
 TEST_F(CrossingsTest, ListsStayWithinTheirCapacity) {
     // Every curve number crossing the row: the lists keep 97 crossings and the borders.
     for (int c = 0; c < kCurveNumbers; ++c) setUnevenVertical(c, 200);
-    const int n = buildCrossingLists(ScanPass::Row, 213, 0, kCurveNumbers, 0, kCurveNumbers, 50,
-                                     400, 450, 800);
+    const int n = lists(ScanPass::Row, 213, 0, kCurveNumbers, 0, kCurveNumbers, 50, 400, 450, 800);
     EXPECT_EQ(n, kCrossingListSize - 1);
-    EXPECT_EQ(morph.sourceCrossings[n - 2], 200.0f);
-    EXPECT_EQ(morph.sourceCrossings[n - 1], 400.0f);
-    EXPECT_EQ(morph.sourceCrossings[n], 400.0f);
-    EXPECT_EQ(morph.morphCrossings[n], 800.0f);
-    EXPECT_EQ(morph.intersectionCount, 4 * kCurveNumbers);
+    EXPECT_EQ(scratch().sourceCrossings[n - 2], 200.0f);
+    EXPECT_EQ(scratch().sourceCrossings[n - 1], 400.0f);
+    EXPECT_EQ(scratch().sourceCrossings[n], 400.0f);
+    EXPECT_EQ(scratch().morphCrossings[n], 800.0f);
+    EXPECT_EQ(scratch().recordedCount, 4 * kCurveNumbers);
     // Out-of-range curve numbers are skipped.
-    EXPECT_EQ(buildCrossingLists(ScanPass::Row, 213, -5, 0, 100, 120, 50, 400, 450, 800), 2);
+    EXPECT_EQ(lists(ScanPass::Row, 213, -5, 0, 100, 120, 50, 400, 450, 800), 2);
 }
 
 TEST_F(CrossingsTest, OverlayStopsAtItsCapacity) {
     setUnevenVertical(0, 120);
     setUnevenVertical(1, 520);
-    morph.intersectionCount = kIntersectionFloats - 2;
-    const int n = buildCrossingLists(ScanPass::Row, 213, 0, 1, 1, 2, 50, 400, 450, 800);
+    scratch().recordedCount = kIntersectionFloats - 2;
+    const int n = lists(ScanPass::Row, 213, 0, 1, 1, 2, 50, 400, 450, 800);
     EXPECT_EQ(n, 3);  // the lists do not depend on the overlay's room
+    EXPECT_EQ(scratch().recordedCount, kIntersectionFloats);
+    EXPECT_EQ(scratch().recorded[kIntersectionFloats - 2], 120.0f);
+    EXPECT_EQ(scratch().recorded[kIntersectionFloats - 1], 390.0f);
+
+    // Joined with what another thread recorded, the overlay keeps the first
+    // kIntersectionFloats floats in the one-thread order: both threads' rows, then
+    // both threads' columns.
+    WarpScratch& other = morph.scratch[1];
+    scratch().rowRecordCount = 4;
+    other.recordedCount = 4;
+    other.rowRecordCount = 2;
+    other.recorded[0] = -1;  // a row's crossing of the second thread
+    other.recorded[2] = -2;  // a column's: past the capacity in the joined order
+    scratch().recorded[kIntersectionFloats - 4] = 7;
+    const WarpScratch* parts[] = {&scratch(), &other};
+    joinRecordedCrossings(parts, 2);
     EXPECT_EQ(morph.intersectionCount, kIntersectionFloats);
-    EXPECT_EQ(morph.intersectionPoints[kIntersectionFloats - 2], 120.0f);
-    EXPECT_EQ(morph.intersectionPoints[kIntersectionFloats - 1], 390.0f);
+    EXPECT_EQ(morph.intersectionPoints[4], -1.0f);
+    EXPECT_EQ(morph.intersectionPoints[6], scratch().recorded[4]);
+    EXPECT_EQ(morph.intersectionPoints[kIntersectionFloats - 2], 7.0f);
+    EXPECT_EQ(std::count(morph.intersectionPoints.begin(), morph.intersectionPoints.end(), -2.0f),
+              0);
 }
 
 }  // namespace

@@ -19,19 +19,36 @@ using testfixtures::kBrokenLists;
 using testfixtures::kInf;
 using testfixtures::kNaN;
 
+// The lists and plots of the event thread's scratch.
+WarpScratch& scratch() {
+    return morph.scratch[0];
+}
+
+Inversion inversion() {
+    return state.useBinarySearch ? Inversion::Bisection : Inversion::Roots;
+}
+
 void setLists(const std::vector<float>& source, const std::vector<float>& target) {
-    morph.sourceCrossings.fill(0.0f);
-    morph.morphCrossings.fill(0.0f);
-    for (size_t j = 0; j < source.size(); ++j) morph.sourceCrossings[j] = source[j];
-    for (size_t j = 0; j < target.size(); ++j) morph.morphCrossings[j] = target[j];
+    scratch().sourceCrossings.fill(0.0f);
+    scratch().morphCrossings.fill(0.0f);
+    for (size_t j = 0; j < source.size(); ++j) scratch().sourceCrossings[j] = source[j];
+    for (size_t j = 0; j < target.size(); ++j) scratch().morphCrossings[j] = target[j];
+}
+
+void buildPlots(ScanPass pass, int level, int n, int sourceLeft, int morphLeft) {
+    buildCurvilinearPlots(scratch(), pass, level, n, sourceLeft, morphLeft);
+}
+
+void sourceIndices(int level, int n, int count, int* index) {
+    curvilinearSourceIndices(scratch(), level, inversion(), n, count, index);
 }
 
 // The source pixel of each position of a row (count 256) or column (count 293).
 std::vector<int> indicesFor(ScanPass pass, int level, int n, int sourceLeft = 50) {
-    buildCurvilinearPlots(pass, level, n, sourceLeft, 450);
+    buildPlots(pass, level, n, sourceLeft, 450);
     const int count = pass == ScanPass::Row ? kWorkWidth : kWorkHeight;
     std::vector<int> index(count, -1);
-    curvilinearSourceIndices(level, n, count, index.data());
+    sourceIndices(level, n, count, index.data());
     return index;
 }
 
@@ -59,9 +76,9 @@ TEST_F(CurvilinearTest, FarBorderScalesToExactlyTheLineLength) {
         for (int level : {2, 3}) {
             SCOPED_TRACE(testing::Message() << c.sourceLeft << " " << c.far << " level " << level);
             setLists(c.source, c.target);
-            buildCurvilinearPlots(c.pass, level, 3, c.sourceLeft, 450);
+            buildPlots(c.pass, level, 3, c.sourceLeft, 450);
             const int stride = level == 3 ? 2 : 1;
-            for (const auto* plot : {&morph.sourcePlot, &morph.morphPlot}) {
+            for (const auto* plot : {&scratch().sourcePlot, &scratch().morphPlot}) {
                 EXPECT_EQ((*plot)[stride * 1], 0.0f);
                 EXPECT_EQ((*plot)[stride * 3], c.far);
             }
@@ -87,23 +104,23 @@ TEST_F(CurvilinearTest, PhantomEndsFollowTheCurvesEndConditions) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         setLists(c.crossings, c.crossings);
-        morph.sourcePlot.fill(1e30f);
-        buildCurvilinearPlots(ScanPass::Row, 2, c.n, 50, 50);
+        scratch().sourcePlot.fill(1e30f);
+        buildPlots(ScanPass::Row, 2, c.n, 50, 50);
         for (size_t k = 0; k < c.level2.size(); ++k) {
-            EXPECT_EQ(morph.sourcePlot[k], c.level2[k]) << "element " << k;
+            EXPECT_EQ(scratch().sourcePlot[k], c.level2[k]) << "element " << k;
         }
         // Level 3: the same values, and crossing numbers 0..n-1 closed the same way.
-        morph.sourcePlot.fill(1e30f);
-        buildCurvilinearPlots(ScanPass::Row, 3, c.n, 50, 50);
+        scratch().sourcePlot.fill(1e30f);
+        buildPlots(ScanPass::Row, 3, c.n, 50, 50);
         const float leadIndex = c.n == 2 ? -1.0f : 1.0f;
         const float trailIndex = c.n == 2 ? 2.0f : static_cast<float>(c.n - 2);
         for (size_t k = 0; k < c.level2.size(); ++k) {
-            EXPECT_EQ(morph.sourcePlot[2 * k], c.level2[k]) << "point " << k;
+            EXPECT_EQ(scratch().sourcePlot[2 * k], c.level2[k]) << "point " << k;
         }
-        EXPECT_EQ(morph.sourcePlot[1], leadIndex);
-        EXPECT_EQ(morph.sourcePlot[3], 0.0f);
-        EXPECT_EQ(morph.sourcePlot[2 * c.n + 1], static_cast<float>(c.n - 1));
-        EXPECT_EQ(morph.sourcePlot[2 * c.n + 3], trailIndex);
+        EXPECT_EQ(scratch().sourcePlot[1], leadIndex);
+        EXPECT_EQ(scratch().sourcePlot[3], 0.0f);
+        EXPECT_EQ(scratch().sourcePlot[2 * c.n + 1], static_cast<float>(c.n - 1));
+        EXPECT_EQ(scratch().sourcePlot[2 * c.n + 3], trailIndex);
     }
 }
 
@@ -174,20 +191,19 @@ TEST_F(CurvilinearTest, CrossingNumberBeyondTheLastSegmentReadsNoPointPastThePlo
     // them would give 77.
     state.useBinarySearch = true;
     setLists({50, 225, 400, 400}, {450, 625, 800, 800});
-    buildCurvilinearPlots(ScanPass::Row, 3, 3, 50, 450);
+    buildPlots(ScanPass::Row, 3, 3, 50, 450);
     for (int k = 0; k < 5; ++k) {
-        morph.morphPlot[2 * k] = 128.0f * static_cast<float>(k - 1);
-        morph.morphPlot[2 * k + 1] = 10.0f;
+        scratch().morphPlot[2 * k] = 128.0f * static_cast<float>(k - 1);
+        scratch().morphPlot[2 * k + 1] = 10.0f;
     }
     for (int k = 5; k < kCrossingListSize / 2; ++k) {
-        morph.sourcePlot[2 * k] = 77.0f;
-        morph.sourcePlot[2 * k + 1] = static_cast<float>(k - 1);  // point k + 1 has number k
+        scratch().sourcePlot[2 * k] = 77.0f;
+        scratch().sourcePlot[2 * k + 1] = static_cast<float>(k - 1);  // point k + 1 has number k
     }
     std::vector<int> index(kWorkWidth, -1);
-    curvilinearSourceIndices(3, 3, kWorkWidth, index.data());
+    sourceIndices(3, 3, kWorkWidth, index.data());
     for (int p = 0; p < kWorkWidth; ++p) ASSERT_EQ(index[p], p);
 }
-
 
 TEST_F(CurvilinearTest, BrokenListsGiveSourcePixelsInsideTheLine) {
     for (const auto& lists : kBrokenLists) {
@@ -213,9 +229,9 @@ TEST_F(CurvilinearTest, CountsBeyondThePlotsStayInsideThem) {
     for (int level : {2, 3}) {
         for (int n : {0, 1, 49, 99, 1000}) {
             SCOPED_TRACE(testing::Message() << "level " << level << " n " << n);
-            morph.intersectionPoints[0] = 5.0f;
+            scratch().recorded[0] = 5.0f;
             const auto index = indicesFor(ScanPass::Row, level, n);
-            EXPECT_EQ(morph.intersectionPoints[0], 5.0f);
+            EXPECT_EQ(scratch().recorded[0], 5.0f);
             for (int p : index) {
                 ASSERT_GE(p, 0);
                 ASSERT_LT(p, kWorkWidth);

@@ -45,11 +45,25 @@ void fillRowCodedWork() {
     }
 }
 
+// The lists of the event thread's scratch.
+WarpScratch& scratch() {
+    return morph.scratch[0];
+}
+
 void setLists(const std::vector<float>& source, const std::vector<float>& target) {
-    morph.sourceCrossings.fill(0.0f);
-    morph.morphCrossings.fill(0.0f);
-    for (size_t j = 0; j < source.size(); ++j) morph.sourceCrossings[j] = source[j];
-    for (size_t j = 0; j < target.size(); ++j) morph.morphCrossings[j] = target[j];
+    scratch().sourceCrossings.fill(0.0f);
+    scratch().morphCrossings.fill(0.0f);
+    for (size_t j = 0; j < source.size(); ++j) scratch().sourceCrossings[j] = source[j];
+    for (size_t j = 0; j < target.size(); ++j) scratch().morphCrossings[j] = target[j];
+}
+
+// The linear level through morphWork, as the event thread's warp runs it.
+void mapRow(const WorkImage& input, int row, int n, int sourceLeft, int morphLeft) {
+    mapRowLinear(scratch(), input, images.morphWork, row, n, sourceLeft, morphLeft);
+}
+
+void mapColumn(WarpImage& output, int column, int n) {
+    mapColumnLinear(scratch(), images.morphWork, output, column, n);
 }
 
 int workPixel(int r, int c, int channel = 0) {
@@ -89,7 +103,7 @@ TEST_F(WarpTest, NextPixelOffsetOfNonFiniteOrHugeValuesIsAFinitePixelStart) {
 
 TEST_F(WarpTest, RowPassWorkedExampleWithOneCurveInEachNet) {
     setLists({50, 225, 400, 400}, {450, 660, 800, 800});
-    mapRowLinear(images.leftImage, 7, 3, 50, 450);
+    mapRow(images.leftImage, 7, 3, 50, 450);
     const struct {
         int destination, source;
     } cases[] = {{0, 0},     {1, 0},     {100, 83},  {151, 126}, {152, 126},
@@ -113,7 +127,7 @@ TEST_F(WarpTest, RowPassWithoutCurvesCopiesTheRowOfEitherPicture) {
         const float l = static_cast<float>(panel.left);
         const float r = static_cast<float>(panel.right);
         setLists({l, r, r}, {450, 800, 800});
-        mapRowLinear(images.leftImage, 292, 2, panel.left, 450);
+        mapRow(images.leftImage, 292, 2, panel.left, 450);
         for (int c = 0; c < kWorkWidth; ++c) ASSERT_EQ(workPixel(292, c), c) << c;
     }
 }
@@ -123,14 +137,14 @@ TEST_F(WarpTest, ColumnPassOfAnUnchangedNetWithACrossingBetweenRowsCopiesTheColu
     // above the crossing too.
     fillRowCodedWork();
     setLists({100, 242, 500, 500}, {100, 242, 500, 500});
-    mapColumnLinear(images.leftWarp, 7, 3);
+    mapColumn(images.leftWarp, 7, 3);
     for (int r = 0; r < kWorkHeight; ++r) ASSERT_EQ(images.leftWarp[(r * kWorkWidth + 7) * 3], r);
 }
 
 TEST_F(WarpTest, ColumnPassWithoutCurvesCopiesTheColumn) {
     fillRowCodedWork();
     setLists({100, 500, 500}, {100, 500, 500});
-    mapColumnLinear(images.leftWarp, 255, 2);
+    mapColumn(images.leftWarp, 255, 2);
     for (int r = 0; r < kWorkHeight; ++r) {
         const int at = (r * kWorkWidth + 255) * 3;
         ASSERT_EQ(images.leftWarp[at], r);
@@ -145,7 +159,7 @@ TEST_F(WarpTest, ColumnPassIntervalStartsAtTheTruncatedMorphRow) {
     // the lower interval scales by 146.5 / 109.875, the upper by 146.5 / 183.125.
     fillRowCodedWork();
     setLists({100, 300, 500, 500}, {100, 250, 500, 500});
-    mapColumnLinear(images.leftWarp, 3, 3);
+    mapColumn(images.leftWarp, 3, 3);
     const struct {
         int row, source;
     } cases[] = {{0, 0}, {50, 66}, {100, 133}, {109, 146}, {110, 146}, {200, 218}, {292, 292}};
@@ -165,7 +179,7 @@ TEST_F(WarpTest, OnePixelDestinationIntervalTakesThePixelAtItsSourceStart) {
         SCOPED_TRACE(sourceEnd);
         images.morphWork.fill(kUntouched);
         setLists({50, 150, sourceEnd, 400, 400}, {450, 500, 501.4f, 800, 800});
-        mapRowLinear(images.leftImage, 0, 4, 50, 450);
+        mapRow(images.leftImage, 0, 4, 50, 450);
         EXPECT_EQ(workPixel(0, 36), 73);
         EXPECT_EQ(workPixel(0, 37), sourceEnd == 300.0f ? 182 : 74);
     }
@@ -176,7 +190,7 @@ TEST_F(WarpTest, EmptyColumnIntervalBelowAFractionalRowTakesItsStartRow) {
     // it takes the interval's start row 146 instead of an infinite scale.
     fillRowCodedWork();
     setLists({100, 300, 300}, {100, 250, 250});
-    mapColumnLinear(images.leftWarp, 0, 2);
+    mapColumn(images.leftWarp, 0, 2);
     EXPECT_EQ(images.leftWarp[(107 * kWorkWidth) * 3], 142);
     EXPECT_EQ(images.leftWarp[(109 * kWorkWidth) * 3], 146);
     EXPECT_EQ(images.leftWarp[(110 * kWorkWidth) * 3], kUntouched);
@@ -194,20 +208,19 @@ void expectRowHoldsInputPixels(int r) {
     }
 }
 
-
 TEST_F(WarpTest, BrokenListsKeepBothPassesInsideTheBuffers) {
     for (const auto& lists : kBrokenLists) {
         const size_t which = &lists - kBrokenLists;
         SCOPED_TRACE(which);
         images.morphWork.fill(kUntouched);
         setLists(lists[0], lists[1]);
-        mapRowLinear(images.leftImage, 5, 4, 50, 450);
+        mapRow(images.leftImage, 5, 4, 50, 450);
         expectRowHoldsInputPixels(5);
 
         // The column pass reads the same lists as y positions.
         fillRowCodedWork();
         images.leftWarp.fill(kUntouched);
-        mapColumnLinear(images.leftWarp, 100, 4);
+        mapColumn(images.leftWarp, 100, 4);
         for (int r = 0; r < kWorkHeight; ++r) {
             const int at = (r * kWorkWidth + 100) * 3;
             if (images.leftWarp[at] == kUntouched) continue;
@@ -222,8 +235,8 @@ TEST_F(WarpTest, CountsOutsideTheListsAreBounded) {
     setLists({50, 400, 400}, {450, 800, 800});
     for (int n : {0, -3, 100, 1000}) {
         SCOPED_TRACE(n);
-        mapRowLinear(images.leftImage, 1, n, 50, 450);
-        mapColumnLinear(images.leftWarp, 1, n);
+        mapRow(images.leftImage, 1, n, 50, 450);
+        mapColumn(images.leftWarp, 1, n);
     }
     expectRowHoldsInputPixels(1);
 }
