@@ -4,10 +4,13 @@
 // workstation solves the cubic of a Catmull-Rom coordinate with it. Working arrays
 // are fixed-size: degrees 1 to kMaxPolynomialDegree.
 #include <array>
+#include <bit>
 #include <cmath>
+#include <cstdint>
 #include <limits>
 
 #include "curvemath/curvemath.h"
+#include "curvemath/steps.h"
 
 namespace mw {
 
@@ -27,8 +30,6 @@ constexpr double kLaterTrialR = 0.278127;
 constexpr int kMaxBairstowSteps = 500;
 constexpr int kToleranceWidening = 200;   // every 200th step the tolerance grows tenfold
 constexpr double kStartTolerance = 1e-15;
-constexpr double kSingularDeterminant = 1e-10;
-constexpr double kDeterminantFloor = 1e-8;
 constexpr double kDoubleRootRatio = std::numeric_limits<double>::epsilon();  // 2^-52
 
 bool validDegree(int n) { return n >= 1 && n <= kMaxPolynomialDegree; }
@@ -42,7 +43,72 @@ double quotient(double x, double divisor) {
            std::copysign(1.0, divisor);
 }
 
+// The tolerance of Bairstow step i: 1e-15, widened tenfold at step 200 and again
+// at step 400 (each widening a multiplication by 10, as the general loop does it).
+constexpr double kMiddleTolerance = kStartTolerance * 10.0;
+constexpr double kLastTolerance = kMiddleTolerance * 10.0;
+
+double toleranceOfStep(int i) {
+    if (i < kToleranceWidening) return kStartTolerance;
+    return i < 2 * kToleranceWidening ? kMiddleTolerance : kLastTolerance;
+}
+
+// The first step after i (or i itself) at which the tolerance changes or the
+// iteration ends.
+int nextToleranceChange(int i) {
+    if (i < kToleranceWidening) return kToleranceWidening;
+    return i < 2 * kToleranceWidening ? 2 * kToleranceWidening : kMaxBairstowSteps + 1;
+}
+
+// A trial factor, bit for bit (so -0 and +0 differ, and NaN never repeats).
+struct FactorBits {
+    uint64_t r, s;
+    bool operator==(const FactorBits&) const = default;
+};
+
+// The iteration watches for a factor it has had before only this late: nearly
+// every cubic converges long before.
+constexpr int kWatchCyclesFrom = 32;
+constexpr int kLongestCycle = 8;
+
 }  // namespace
+
+// Some cubics never meet the tolerance: the factor settles on one value or a short
+// cycle of values while the correction stays just above 1e-15, and only the
+// widening at step 200 (or 400) ends the iteration. The step maps (r, s) to the
+// next factor the same way as long as the tolerance stays the same, so once a
+// factor repeats within one tolerance band, the steps up to the band's end would
+// only go round the cycle without stopping: they are skipped in whole cycles,
+// which leaves the factor exactly as taking them would.
+void steps::refineCubicFactor(double a1, double a2, double a3, double& r, double& s, int i) {
+    FactorBits seen[kLongestCycle] = {};  // factors at the start of the latest steps
+    int seenCount = 0;                    // of this tolerance band; the latest at seenCount - 1
+    while (i <= kMaxBairstowSteps) {
+        if (i % kToleranceWidening == 0) seenCount = 0;
+        if (i >= kWatchCyclesFrom) {
+            const FactorBits now{std::bit_cast<uint64_t>(r), std::bit_cast<uint64_t>(s)};
+            const int watched = seenCount < kLongestCycle ? seenCount : kLongestCycle;
+            for (int period = 1; period <= watched; ++period) {
+                if (seen[(seenCount - period) % kLongestCycle] != now) continue;
+                const int end = nextToleranceChange(i);
+                i += period * ((end - i) / period);
+                seenCount = 0;
+                break;
+            }
+            if (i > kMaxBairstowSteps) break;
+            seen[seenCount % kLongestCycle] = now;
+            ++seenCount;
+        }
+        double dr = 0.0, ds = 0.0;
+        bairstowCubicStep(a1, a2, a3, r, s, dr, ds);
+        const double eps = toleranceOfStep(i);
+        ++i;
+        r = r + dr;
+        s = s + ds;
+        const double step = std::fabs(dr) + std::fabs(ds);
+        if (step <= eps || std::isnan(step)) break;
+    }
+}
 
 // Divides a (monic, degree n) by x^2 + r x + s: b[0..n-2] is the quotient, b[n-1]
 // and b[n] the remainder terms.
@@ -60,6 +126,10 @@ void divideByQuadratic(const double* a, int n, const double* trial, double* b) {
 // trial unchanged.
 void refineQuadraticFactor(const double* a, int n, double* trial) {
     if (n < 3 || n > kMaxPolynomialDegree) return;
+    if (n == 3) {
+        steps::refineCubicFactor(a[1], a[2], a[3], trial[kTrialR], trial[kTrialS], 1);
+        return;
+    }
     double factor[2] = {trial[kTrialS], trial[kTrialR]};
     double& s = factor[kTrialS];
     double& r = factor[kTrialR];
@@ -71,8 +141,8 @@ void refineQuadraticFactor(const double* a, int n, double* trial) {
         divideByQuadratic(b.data(), n - 1, factor, d.data());
         double det = d[n - 1] * d[n - 3] - d[n - 2] * d[n - 2];
         // A nearly singular Jacobian would make the step huge or infinite.
-        if (std::fabs(det) < kSingularDeterminant)
-            det = det < 0.0 ? -kDeterminantFloor : kDeterminantFloor;
+        if (std::fabs(det) < steps::kSingularDeterminant)
+            det = det < 0.0 ? -steps::kDeterminantFloor : steps::kDeterminantFloor;
         const double dr = (d[n - 3] * b[n] - b[n - 1] * d[n - 2]) / det;
         const double ds = (d[n - 1] * b[n - 1] - b[n] * d[n - 2]) / det;
         ++i;
@@ -230,8 +300,7 @@ void solveCatmullRomSegment(float roots[3], float target, const CatmullRomCoeffi
     }
 }
 
-void solveCatmullRomSegment(float roots[3], float target, float p0, float p1, float p2,
-                            float p3) {
+void solveCatmullRomSegment(float roots[3], float target, float p0, float p1, float p2, float p3) {
     solveCatmullRomSegment(roots, target, catmullRomCoefficients(p0, p1, p2, p3));
 }
 
