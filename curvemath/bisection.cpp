@@ -33,11 +33,14 @@ constexpr double kLargestBounded = 1e30;
 // likewise when lowest - tol >= target.
 bool segmentOutOfReach(const CatmullRomCoefficients& c, float tolerance, float target) {
     const double c0 = c.c0, c1 = c.c1, c2 = c.c2, c3 = c.c3;
+    // Most searches aim between the segment's ends, which it passes through: no
+    // bound can hold, and answering false is always safe.
+    const double b3 = ((c0 + c1) + c2) + c3;
+    if ((target >= c0 && target <= b3) || (target <= c0 && target >= b3)) return false;
     const double size = std::fabs(c0) + std::fabs(c1) + std::fabs(c2) + std::fabs(c3);
     if (!(size < kLargestBounded) || !(tolerance > 0.0f) || !std::isfinite(target)) return false;
     const double b1 = c0 + c1 / 3.0;
     const double b2 = c0 + (2.0 * c1 + c2) / 3.0;
-    const double b3 = ((c0 + c1) + c2) + c3;
     const double margin = size * 0x1p-20;
     const double lowest = std::min({c0, b1, b2, b3}) - margin;
     const double highest = std::max({c0, b1, b2, b3}) + margin;

@@ -111,6 +111,18 @@ float acceptedRoot(const float roots[3], float start, float target, StartOnTarge
 // rising), or by the roots of its cubic with acceptedRoot.
 float segmentParameter(Inversion how, char mode, float tolerance, StartOnTarget rule,
                        const CatmullRomCoefficients& c, float target);
+
+// One search of a batch: a segment, by its coefficients, and the target it should
+// reach.
+struct SegmentSearch {
+    CatmullRomCoefficients segment;
+    float target;
+};
+// parameters[i] = segmentParameter(how, mode, tolerance, rule, searches[i].segment,
+// searches[i].target) for every i below count, the searches run side by side
+// (batch.cpp).
+void segmentParameters(Inversion how, char mode, float tolerance, StartOnTarget rule,
+                       const SegmentSearch* searches, int count, float* parameters);
 void findQuadraticFactors(double* a, int n, double* trial, double* factors);
 void refineQuadraticFactor(const double* a, int n, double* trial);
 void divideByQuadratic(const double* a, int n, const double* trial, double* b);

@@ -252,6 +252,12 @@ void fillSegmentCubic(double a[4], float target, const CatmullRomCoefficients& c
     a[3] = static_cast<double>(c.c0) - target;
 }
 
+// A root of exactly 0 + 0i leaves its slot as the caller set it.
+void writeRootSlots(float roots[3], const double re[3], const double im[3]) {
+    for (int i = 0; i < 3; ++i)
+        if (re[i] != 0.0 || im[i] != 0.0) roots[i] = static_cast<float>(re[i]);
+}
+
 void solveSegmentCubic(float roots[3], float target, const CatmullRomCoefficients& c) {
     double a[4];
     fillSegmentCubic(a, target, c);
@@ -261,11 +267,19 @@ void solveSegmentCubic(float roots[3], float target, const CatmullRomCoefficient
     double factors[3] = {}, re[3] = {}, im[3] = {};
     findQuadraticFactors(a, 3, trial, factors);
     solveQuadraticFactors(factors, 3, re, im);
-    for (int i = 0; i < 3; ++i)
-        if (re[i] != 0.0 || im[i] != 0.0) roots[i] = static_cast<float>(re[i]);
+    writeRootSlots(roots, re, im);
 }
 
 }  // namespace
+
+// After the refinement findQuadraticFactors divides the cubic by the factor: the
+// quotient x + (a1 - r) is the linear factor, stored at position 0.
+void steps::cubicRootSlots(float roots[3], double a1, double r, double s) {
+    const double factors[3] = {a1 - r, r, s};
+    double re[3] = {}, im[3] = {};
+    solveQuadraticFactors(factors, 3, re, im);
+    writeRootSlots(roots, re, im);
+}
 
 void solveCatmullRomCubic(float roots[3], float target, float p0, float p1, float p2, float p3) {
     solveSegmentCubic(roots, target, catmullRomCoefficients(p0, p1, p2, p3));

@@ -14,7 +14,9 @@ namespace mw::steps {
 // a vector are independent searches.
 using Doubles = double __attribute__((vector_size(16)));
 using Floats = float __attribute__((vector_size(8)));
-using Masks = long long __attribute__((vector_size(16)));  // all bits set where true
+// What comparing two Doubles gives: all bits of a lane set where true. (Taking any
+// other integer vector type instead makes the compiler convert lane by lane.)
+using Masks = decltype(Doubles{} < Doubles{});
 constexpr int kWidth = 2;
 
 // x stored as a float and read back: a float product or sum that the caller forms
@@ -77,5 +79,8 @@ void bairstowCubicStep(D a1, D a2, D a3, D r, D s, D& dr, D& ds) {
 // (the steps before it already taken), refining the trial factor x^2 + r x + s in
 // place: refineQuadraticFactor for degree 3 is this from step 1 (roots.cpp).
 void refineCubicFactor(double a1, double a2, double a3, double& r, double& s, int i);
+// The root slots solveCatmullRomCubic writes, from the normalised cubic's a1 and its
+// refined factor (r, s): slots it leaves alone keep what the caller put there.
+void cubicRootSlots(float roots[3], double a1, double r, double s);
 
 }  // namespace mw::steps

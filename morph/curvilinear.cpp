@@ -51,46 +51,83 @@ void closePlot(Plot& plot, int first, int stride, int n) {
     at(n + 1) = (2.0f * at(n) - at(n - 1)) - 2.0f * trail;
 }
 
-// Parameter t in [0, 1] at which the segment over p0..p3 reaches target, by
-// bisection or by the roots of its cubic as useBinarySearch selects.
-bool findParameter(Inversion how, float tolerance, float target, float p0, float p1, float p2,
-                   float p3, float& t) {
-    t = segmentParameter(how, 'n', tolerance, StartOnTarget::WhenSolved,
-                         catmullRomCoefficients(p0, p1, p2, p3), target);
-    return t != -1.0f;
-}
-
 int entryLimit(int level) {
     return level == kQualityPrecise ? kMaxPreciseEntries : kMaxSimpleEntries;
 }
 
-// Level 2: source position for p on plot segment s.
-float simplePosition(const WarpScratch& scratch, Inversion how, int s, float p) {
-    const Plot& mp = scratch.morphPlot;
-    const Plot& sp = scratch.sourcePlot;
-    float t = 0.0f;
-    if (!findParameter(how, kSimpleTolerance, p, mp[s], mp[s + 1], mp[s + 2], mp[s + 3], t))
-        return p;
-    return catmullRomValue(t, sp[s], sp[s + 1], sp[s + 2], sp[s + 3]);
+constexpr int kLongestLine = kWorkHeight;  // positions of a column; a row has fewer
+constexpr int kMostSegments = kMaxSimpleEntries - 1;
+
+// One coordinate of a plot, segment by segment: segment s runs over elements (level
+// 2) or points (level 3) s .. s + 3, so its values sit at first + stride * (s + k).
+struct PlotSegments {
+    std::array<CatmullRomCoefficients, kMostSegments> at;
+};
+
+void formSegments(PlotSegments& segments, const Plot& plot, int first, int stride, int count) {
+    for (int s = 0; s < count; ++s) {
+        const int e = first + stride * s;
+        segments.at[s] = catmullRomCoefficients(plot[e], plot[e + stride], plot[e + 2 * stride],
+                                                plot[e + 3 * stride]);
+    }
 }
 
-// Level 3: source position for p on plot segment s; points are (value, index) pairs.
-float precisePosition(const WarpScratch& scratch, Inversion how, int s, int n, float p) {
+// Everything a line's positions need at once: their segments, searches and results.
+struct LineWork {
+    std::array<int, kLongestLine> segment;
+    std::array<SegmentSearch, kLongestLine> searches;
+    std::array<float, kLongestLine> found;  // parameter, or -1 for none
+    std::array<float, kLongestLine> source;
+    PlotSegments morphValue, morphIndex, sourceValue, sourceIndex;
+};
+
+// Level 2: position p is found on the morph plot's segment s and the same parameter
+// is read off the source plot's segment s; a failed search keeps p.
+void simplePositions(const WarpScratch& scratch, Inversion how, int n, int count, LineWork& work) {
+    formSegments(work.morphValue, scratch.morphPlot, 0, 1, n - 1);
+    formSegments(work.sourceValue, scratch.sourcePlot, 0, 1, n - 1);
+    for (int p = 0; p < count; ++p)
+        work.searches[p] = {work.morphValue.at[work.segment[p]], static_cast<float>(p)};
+    segmentParameters(how, 'n', kSimpleTolerance, StartOnTarget::WhenSolved, work.searches.data(),
+                      count, work.found.data());
+    for (int p = 0; p < count; ++p) {
+        const float t = work.found[p];
+        work.source[p] = t == -1.0f ? static_cast<float>(p)
+                                    : catmullRomAt(work.sourceValue.at[work.segment[p]], t);
+    }
+}
+
+// Level 3: position p becomes a fractional crossing number u on the morph plot's
+// segment s (its start's number when the search fails); the source plot's segment
+// i = trunc(u) gives the position with that crossing number, or p when it fails.
+// Points are (value, crossing number) pairs.
+void precisePositions(const WarpScratch& scratch, Inversion how, int n, int count, LineWork& work) {
     const Plot& mp = scratch.morphPlot;
-    const Plot& sp = scratch.sourcePlot;
-    const int v = 2 * s;  // value of point s; its index follows
-    float t = 0.0f;
-    float u = mp[v + 3];  // crossing number of the segment's start
-    if (findParameter(how, kPreciseTolerance, p, mp[v], mp[v + 2], mp[v + 4], mp[v + 6], t)) {
-        u = catmullRomValue(t, mp[v + 1], mp[v + 3], mp[v + 5], mp[v + 7]);
+    formSegments(work.morphValue, mp, 0, 2, n - 1);
+    formSegments(work.morphIndex, mp, 1, 2, n - 1);
+    formSegments(work.sourceValue, scratch.sourcePlot, 0, 2, n - 1);
+    formSegments(work.sourceIndex, scratch.sourcePlot, 1, 2, n - 1);
+    for (int p = 0; p < count; ++p)
+        work.searches[p] = {work.morphValue.at[work.segment[p]], static_cast<float>(p)};
+    segmentParameters(how, 'n', kPreciseTolerance, StartOnTarget::WhenSolved, work.searches.data(),
+                      count, work.found.data());
+    std::array<int, kLongestLine> sourceSegment;
+    for (int p = 0; p < count; ++p) {
+        const int s = work.segment[p];
+        const float t = work.found[p];
+        const float u = t == -1.0f ? mp[2 * s + 3] : catmullRomAt(work.morphIndex.at[s], t);
+        // Beyond the last real segment the points would run past the trailing phantom.
+        const int i = std::isnan(u) ? s : truncInto(u, 0, n - 2);
+        sourceSegment[p] = i;
+        work.searches[p] = {work.sourceIndex.at[i], u};
     }
-    // Beyond the last real segment the points would run past the trailing phantom.
-    const int i = std::isnan(u) ? s : truncInto(u, 0, n - 2);
-    const int w = 2 * i;
-    if (!findParameter(how, kPreciseTolerance, u, sp[w + 1], sp[w + 3], sp[w + 5], sp[w + 7], t)) {
-        return p;
+    segmentParameters(how, 'n', kPreciseTolerance, StartOnTarget::WhenSolved, work.searches.data(),
+                      count, work.found.data());
+    for (int p = 0; p < count; ++p) {
+        const float t = work.found[p];
+        work.source[p] = t == -1.0f ? static_cast<float>(p)
+                                    : catmullRomAt(work.sourceValue.at[sourceSegment[p]], t);
     }
-    return catmullRomValue(t, sp[w], sp[w + 2], sp[w + 4], sp[w + 6]);
 }
 
 }  // namespace
@@ -129,15 +166,22 @@ void buildCurvilinearPlots(WarpScratch& scratch, ScanPass pass, int level, int n
 void curvilinearSourceIndices(const WarpScratch& scratch, int level, Inversion how, int n,
                               int count, int* sourceIndex) {
     n = std::clamp(n, 2, entryLimit(level));
+    count = std::clamp(count, 0, kLongestLine);
     const int stride = level == kQualityPrecise ? 2 : 1;
+    LineWork work;
+    // The segment of each position: one step per position at most, and never past
+    // the last real segment.
     int s = 0;
     for (int p = 0; p < count; ++p) {
-        const float position = static_cast<float>(p);
-        // One step per position at most, and never past the last real segment.
-        if (s < n - 2 && scratch.morphPlot[stride * (s + 2)] <= position) ++s;
-        const float source = level == kQualityPrecise
-                                 ? precisePosition(scratch, how, s, n, position)
-                                 : simplePosition(scratch, how, s, position);
+        if (s < n - 2 && scratch.morphPlot[stride * (s + 2)] <= static_cast<float>(p)) ++s;
+        work.segment[p] = s;
+    }
+    if (level == kQualityPrecise)
+        precisePositions(scratch, how, n, count, work);
+    else
+        simplePositions(scratch, how, n, count, work);
+    for (int p = 0; p < count; ++p) {
+        const float source = work.source[p];
         sourceIndex[p] = std::isnan(source) ? p : truncInto(source, 0, count - 1);
     }
 }
