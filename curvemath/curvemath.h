@@ -2,6 +2,8 @@
 // strips, and two ways of inverting a segment (bisection, roots of its cubic).
 #pragma once
 
+#include <array>
+
 namespace mw {
 
 // Power-form coefficients of one coordinate of a Catmull-Rom segment:
@@ -112,17 +114,37 @@ float acceptedRoot(const float roots[3], float start, float target, StartOnTarge
 float segmentParameter(Inversion how, char mode, float tolerance, StartOnTarget rule,
                        const CatmullRomCoefficients& c, float target);
 
-// One search of a batch: a segment, by its coefficients, and the target it should
-// reach.
+// --- Many searches at once (batch.cpp) ------------------------------------------------
+
+// A batch: the segments its searches run on, filled by the caller, and what the
+// bisection keeps of each segment while the batch runs: its values at the midpoints
+// of its first kTableDepth steps (batch.cpp).
+constexpr int kBatchSegments = 512;  // a curve's segments, or a plot's, fit
+constexpr int kTableDepth = 6;
+constexpr int kTableKeys = (1 << kTableDepth) - 1;
+struct SegmentTable {
+    std::array<float, kTableKeys> keys{};  // values at t = k / 64, k = 1..63
+    bool ordered = false;                  // keys strictly rising in the search's direction
+    bool filled = false;
+};
+struct SegmentBatch {
+    std::array<CatmullRomCoefficients, kBatchSegments> segments{};
+    std::array<SegmentTable, kBatchSegments> tables{};
+};
+
+// One search of a batch: a segment, by its number in the batch, and the target.
 struct SegmentSearch {
-    CatmullRomCoefficients segment;
+    int segment;
     float target;
 };
-// parameters[i] = segmentParameter(how, mode, tolerance, rule, searches[i].segment,
-// searches[i].target) for every i below count, the searches run side by side
-// (batch.cpp).
+
+// parameters[i] = segmentParameter(how, mode, tolerance, rule,
+// batch.segments[searches[i].segment], searches[i].target) for every i below count,
+// found many at a time. The searches use segments 0 .. segmentCount - 1.
 void segmentParameters(Inversion how, char mode, float tolerance, StartOnTarget rule,
-                       const SegmentSearch* searches, int count, float* parameters);
+                       SegmentBatch& batch, int segmentCount, const SegmentSearch* searches,
+                       int count, float* parameters);
+
 void findQuadraticFactors(double* a, int n, double* trial, double* factors);
 void refineQuadraticFactor(const double* a, int n, double* trial);
 void divideByQuadratic(const double* a, int n, const double* trial, double* b);

@@ -5,6 +5,8 @@
 // the curve mathematics' interface.
 #pragma once
 
+#include <emmintrin.h>
+
 #include <cmath>
 #include <cstdint>
 
@@ -33,6 +35,11 @@ inline double select(bool m, double a, double b) {
 }
 inline Doubles select(Masks m, Doubles a, Doubles b) {
     return m ? a : b;
+}
+
+// One bit per lane of a mask, lane 0 lowest.
+inline int signBits(Masks m) {
+    return _mm_movemask_pd(reinterpret_cast<__m128d>(m));
 }
 
 inline double magnitude(double x) {

@@ -60,40 +60,39 @@ constexpr int kMostSegments = kMaxSimpleEntries - 1;
 
 // One coordinate of a plot, segment by segment: segment s runs over elements (level
 // 2) or points (level 3) s .. s + 3, so its values sit at first + stride * (s + k).
-struct PlotSegments {
-    std::array<CatmullRomCoefficients, kMostSegments> at;
-};
-
-void formSegments(PlotSegments& segments, const Plot& plot, int first, int stride, int count) {
+void formSegments(CatmullRomCoefficients* segments, const Plot& plot, int first, int stride,
+                  int count) {
     for (int s = 0; s < count; ++s) {
         const int e = first + stride * s;
-        segments.at[s] = catmullRomCoefficients(plot[e], plot[e + stride], plot[e + 2 * stride],
-                                                plot[e + 3 * stride]);
+        segments[s] = catmullRomCoefficients(plot[e], plot[e + stride], plot[e + 2 * stride],
+                                             plot[e + 3 * stride]);
     }
 }
 
-// Everything a line's positions need at once: their segments, searches and results.
+using Segments = std::array<CatmullRomCoefficients, kMostSegments>;
+
+// What a line's positions need at once: their segments, searches and results.
 struct LineWork {
     std::array<int, kLongestLine> segment;
     std::array<SegmentSearch, kLongestLine> searches;
     std::array<float, kLongestLine> found;  // parameter, or -1 for none
     std::array<float, kLongestLine> source;
-    PlotSegments morphValue, morphIndex, sourceValue, sourceIndex;
 };
 
 // Level 2: position p is found on the morph plot's segment s and the same parameter
 // is read off the source plot's segment s; a failed search keeps p.
-void simplePositions(const WarpScratch& scratch, Inversion how, int n, int count, LineWork& work) {
-    formSegments(work.morphValue, scratch.morphPlot, 0, 1, n - 1);
-    formSegments(work.sourceValue, scratch.sourcePlot, 0, 1, n - 1);
-    for (int p = 0; p < count; ++p)
-        work.searches[p] = {work.morphValue.at[work.segment[p]], static_cast<float>(p)};
-    segmentParameters(how, 'n', kSimpleTolerance, StartOnTarget::WhenSolved, work.searches.data(),
-                      count, work.found.data());
+void simplePositions(WarpScratch& scratch, Inversion how, int n, int count, LineWork& work) {
+    SegmentBatch& batch = scratch.batch;
+    Segments sourceValue;
+    formSegments(batch.segments.data(), scratch.morphPlot, 0, 1, n - 1);
+    formSegments(sourceValue.data(), scratch.sourcePlot, 0, 1, n - 1);
+    for (int p = 0; p < count; ++p) work.searches[p] = {work.segment[p], static_cast<float>(p)};
+    segmentParameters(how, 'n', kSimpleTolerance, StartOnTarget::WhenSolved, batch, n - 1,
+                      work.searches.data(), count, work.found.data());
     for (int p = 0; p < count; ++p) {
         const float t = work.found[p];
-        work.source[p] = t == -1.0f ? static_cast<float>(p)
-                                    : catmullRomAt(work.sourceValue.at[work.segment[p]], t);
+        work.source[p] =
+            t == -1.0f ? static_cast<float>(p) : catmullRomAt(sourceValue[work.segment[p]], t);
     }
 }
 
@@ -101,32 +100,31 @@ void simplePositions(const WarpScratch& scratch, Inversion how, int n, int count
 // segment s (its start's number when the search fails); the source plot's segment
 // i = trunc(u) gives the position with that crossing number, or p when it fails.
 // Points are (value, crossing number) pairs.
-void precisePositions(const WarpScratch& scratch, Inversion how, int n, int count, LineWork& work) {
+void precisePositions(WarpScratch& scratch, Inversion how, int n, int count, LineWork& work) {
     const Plot& mp = scratch.morphPlot;
-    formSegments(work.morphValue, mp, 0, 2, n - 1);
-    formSegments(work.morphIndex, mp, 1, 2, n - 1);
-    formSegments(work.sourceValue, scratch.sourcePlot, 0, 2, n - 1);
-    formSegments(work.sourceIndex, scratch.sourcePlot, 1, 2, n - 1);
-    for (int p = 0; p < count; ++p)
-        work.searches[p] = {work.morphValue.at[work.segment[p]], static_cast<float>(p)};
-    segmentParameters(how, 'n', kPreciseTolerance, StartOnTarget::WhenSolved, work.searches.data(),
-                      count, work.found.data());
-    std::array<int, kLongestLine> sourceSegment;
+    SegmentBatch& batch = scratch.batch;
+    Segments morphIndex, sourceValue;
+    formSegments(batch.segments.data(), mp, 0, 2, n - 1);
+    formSegments(morphIndex.data(), mp, 1, 2, n - 1);
+    formSegments(sourceValue.data(), scratch.sourcePlot, 0, 2, n - 1);
+    for (int p = 0; p < count; ++p) work.searches[p] = {work.segment[p], static_cast<float>(p)};
+    segmentParameters(how, 'n', kPreciseTolerance, StartOnTarget::WhenSolved, batch, n - 1,
+                      work.searches.data(), count, work.found.data());
     for (int p = 0; p < count; ++p) {
         const int s = work.segment[p];
         const float t = work.found[p];
-        const float u = t == -1.0f ? mp[2 * s + 3] : catmullRomAt(work.morphIndex.at[s], t);
+        const float u = t == -1.0f ? mp[2 * s + 3] : catmullRomAt(morphIndex[s], t);
         // Beyond the last real segment the points would run past the trailing phantom.
         const int i = std::isnan(u) ? s : truncInto(u, 0, n - 2);
-        sourceSegment[p] = i;
-        work.searches[p] = {work.sourceIndex.at[i], u};
+        work.searches[p] = {i, u};
     }
-    segmentParameters(how, 'n', kPreciseTolerance, StartOnTarget::WhenSolved, work.searches.data(),
-                      count, work.found.data());
+    formSegments(batch.segments.data(), scratch.sourcePlot, 1, 2, n - 1);
+    segmentParameters(how, 'n', kPreciseTolerance, StartOnTarget::WhenSolved, batch, n - 1,
+                      work.searches.data(), count, work.found.data());
     for (int p = 0; p < count; ++p) {
         const float t = work.found[p];
         work.source[p] = t == -1.0f ? static_cast<float>(p)
-                                    : catmullRomAt(work.sourceValue.at[sourceSegment[p]], t);
+                                    : catmullRomAt(sourceValue[work.searches[p].segment], t);
     }
 }
 
@@ -163,8 +161,8 @@ void buildCurvilinearPlots(WarpScratch& scratch, ScanPass pass, int level, int n
     closePlot(mp, 0, 1, n);
 }
 
-void curvilinearSourceIndices(const WarpScratch& scratch, int level, Inversion how, int n,
-                              int count, int* sourceIndex) {
+void curvilinearSourceIndices(WarpScratch& scratch, int level, Inversion how, int n, int count,
+                              int* sourceIndex) {
     n = std::clamp(n, 2, entryLimit(level));
     count = std::clamp(count, 0, kLongestLine);
     const int stride = level == kQualityPrecise ? 2 : 1;

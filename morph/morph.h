@@ -31,6 +31,8 @@ struct WarpScratch {
     // Plots of the curvilinear levels, rebuilt for every scan line.
     std::array<float, kCrossingListSize> sourcePlot{};
     std::array<float, kCrossingListSize> morphPlot{};
+    // The segments of the searches under way (a curve's, or a plot's).
+    SegmentBatch batch{};
     // Crossings this thread found for the overlay, x, y pairs in the order the scan
     // lines were searched; the rows' before the columns' (rowRecordCount marks the
     // end of the rows'). Joined into morph.intersectionPoints after the warp.
@@ -140,8 +142,8 @@ void buildCurvilinearPlots(WarpScratch& scratch, ScanPass pass, int level, int n
                            int morphLeft);
 // Levels 2 and 3: for positions 0..count-1 of the line, the source pixel each one
 // takes, read through the plots; every entry is written and lies in 0..count-1.
-void curvilinearSourceIndices(const WarpScratch& scratch, int level, Inversion how, int n,
-                              int count, int* sourceIndex);
+void curvilinearSourceIndices(WarpScratch& scratch, int level, Inversion how, int n, int count,
+                              int* sourceIndex);
 void mapRowCurvilinear(WarpScratch& scratch, const WorkImage& input, WarpImage& rowPass, int row,
                        int n, int level, Inversion how, int sourceLeft, int morphLeft);
 void mapColumnCurvilinear(WarpScratch& scratch, const WarpImage& rowPass, WarpImage& output,
