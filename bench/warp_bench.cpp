@@ -25,8 +25,8 @@ constexpr int kN = 6;  // four curves + 2
 
 void setLists(const float* source, const float* target) {
     for (int j = 0; j <= kN; ++j) {
-        morph.scratch[0].sourceCrossings[j] = source[j];
-        morph.scratch[0].morphCrossings[j] = target[j];
+        morph.scratch[0].lists[0].sourceCrossings[j] = source[j];
+        morph.scratch[0].lists[0].morphCrossings[j] = target[j];
     }
 }
 
@@ -35,7 +35,7 @@ void mapPicture(int level, Inversion how) {
     setLists(kRowSource, kRowMorph);
     for (int r = 0; r < kWorkHeight; ++r) {
         if (level == kQualityLinear)
-            mapRowLinear(scratch, images.leftImage, images.morphWork, r, kN, 50, 450);
+            mapRowLinear(scratch.lists[0], images.leftImage, images.morphWork, r, kN, 50, 450);
         else
             mapRowCurvilinear(scratch, images.leftImage, images.morphWork, r, kN, level, how, 50,
                               450);
@@ -43,7 +43,7 @@ void mapPicture(int level, Inversion how) {
     setLists(kColumnSource, kColumnMorph);
     for (int c = 0; c < kWorkWidth; ++c) {
         if (level == kQualityLinear)
-            mapColumnLinear(scratch, images.morphWork, images.leftWarp, c, kN);
+            mapColumnLinear(scratch.lists[0], images.morphWork, images.leftWarp, c, kN);
         else
             mapColumnCurvilinear(scratch, images.morphWork, images.leftWarp, c, kN, level, how);
     }

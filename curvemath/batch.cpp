@@ -75,7 +75,7 @@ bool straightSearch(double c0, float target, double tolerance, float& parameter)
         const double y = x * scale;
         const double below = std::floor(y);
         if (std::fabs((y - below) - 0.5) < tolerance * scale) {
-            parameter = static_cast<float>((below + 0.5) / scale);
+            parameter = static_cast<float>((below + 0.5) * (1.0 / scale));  // exact
             return true;
         }
     }
@@ -96,7 +96,7 @@ void fillTable(const CatmullRomCoefficients& c, bool falling, SegmentTable& tabl
     const Doubles c0 = kSet * c.c0, c1 = kSet * c.c1, c2 = kSet * c.c2, c3 = kSet * c.c3;
     for (int k = 1; k <= kTableKeys; k += kWidth) {
         double t[kWidth];
-        for (int w = 0; w < kWidth; ++w) t[w] = (k + w) / 64.0;  // one past the last: unused
+        for (int w = 0; w < kWidth; ++w) t[w] = (k + w) * (1.0 / 64.0);  // past the last: unused
         const Doubles v = steps::segmentValue(c0, c1, c2, c3, vectorOf(t));
         for (int w = 0; w < kWidth && k + w <= kTableKeys; ++w)
             table.keys[k + w - 1] = static_cast<float>(falling ? -v[w] : v[w]);
@@ -111,20 +111,23 @@ void fillTable(const CatmullRomCoefficients& c, bool falling, SegmentTable& tabl
 // parameter when a key is within tolerance; else the interval the search goes on in.
 bool descendTable(const SegmentTable& table, bool falling, float target, double tolerance,
                   float& parameter, double& low, double& high) {
+    constexpr double kKeyStep = 1.0 / 64.0;  // exact
     const float aim = falling ? -target : target;
+    // Branches rather than arithmetic: neighbouring searches of a line mostly aim at
+    // neighbouring gaps, so they are well predicted, and they end the chains early.
     int leaf = 0;  // keys below aim: keys[0 .. leaf - 1]
     for (int step = 1 << (kTableDepth - 1); step > 0; step /= 2)
-        leaf += table.keys[leaf + step - 1] < aim ? step : 0;
+        if (table.keys[leaf + step - 1] < aim) leaf += step;
     for (int depth = 1; depth <= kTableDepth; ++depth) {
         const int k = (2 * (leaf >> (kTableDepth + 1 - depth)) + 1) << (kTableDepth - depth);
         const double v = table.keys[k - 1];
         if (v + tolerance > aim && v - tolerance < aim) {
-            parameter = static_cast<float>(k / 64.0);
+            parameter = static_cast<float>(k * kKeyStep);
             return true;
         }
     }
-    low = leaf / 64.0;
-    high = (leaf + 1) / 64.0;
+    low = leaf * kKeyStep;
+    high = (leaf + 1) * kKeyStep;
     return false;
 }
 

@@ -14,55 +14,54 @@ namespace mw {
 
 namespace {
 
-// Rows and columns where a picture warped by both threads is split; both split
-// the picture's rows of integers on cache-line boundaries (3072 bytes per row,
-// 1536 bytes per half row), so the threads never write the same line.
+// Rows and columns where the threads split a warp; both split the pictures' rows of
+// integers on cache-line boundaries (3072 bytes per row, 1536 bytes per half row),
+// so the threads never write the same line.
 constexpr int kSplitRow = kWorkHeight / 2 + 1;
 constexpr int kSplitColumn = kWorkWidth / 2;
 
-// View 3: the left picture on the event thread, the right one on the helper, each
-// through its own row-pass buffer and scratch.
-void warpOnePicture(const void* context, int part) {
-    const WarpJob& job = static_cast<const WarpJob*>(context)[part];
-    WarpScratch& scratch = morph.scratch[part];
-    scratch.recordedCount = 0;
-    warpRows(job, scratch, 0, kWorkHeight);
-    warpColumns(job, scratch, 0, kWorkWidth);
-}
+// The pictures a composition warps: one, or both of view 3, line by line together.
+struct Warps {
+    WarpJob jobs[kPicturesAtOnce];
+    int count;
+};
 
-// Views 1 and 2: one picture, each thread taking half of the rows, and then,
-// once every row is done, half of the columns.
+// Each thread takes half of the rows, and then, once every row is done (the column
+// pass reads whole columns of the row pass), half of the columns.
 void warpHalfOfTheRows(const void* context, int part) {
-    const WarpJob& job = *static_cast<const WarpJob*>(context);
+    const Warps& warps = *static_cast<const Warps*>(context);
     WarpScratch& scratch = morph.scratch[part];
     scratch.recordedCount = 0;
-    warpRows(job, scratch, part == 0 ? 0 : kSplitRow, part == 0 ? kSplitRow : kWorkHeight);
+    warpRows(warps.jobs, warps.count, scratch, part == 0 ? 0 : kSplitRow,
+             part == 0 ? kSplitRow : kWorkHeight);
 }
 
 void warpHalfOfTheColumns(const void* context, int part) {
-    const WarpJob& job = *static_cast<const WarpJob*>(context);
-    warpColumns(job, morph.scratch[part], part == 0 ? 0 : kSplitColumn,
+    const Warps& warps = *static_cast<const Warps*>(context);
+    warpColumns(warps.jobs, warps.count, morph.scratch[part], part == 0 ? 0 : kSplitColumn,
                 part == 0 ? kSplitColumn : kWorkWidth);
 }
 
-void warpInHalves(int side, WarpImage& output) {
-    const WarpJob job = warpJobFor(side, store.curveCount, output, images.morphWork);
-    runBothParts(warpHalfOfTheRows, &job);
-    runBothParts(warpHalfOfTheColumns, &job);
+void warpInHalves(const Warps& warps) {
+    runBothParts(warpHalfOfTheRows, &warps);
+    runBothParts(warpHalfOfTheColumns, &warps);
     const WarpScratch* parts[] = {&morph.scratch[0], &morph.scratch[1]};
     joinRecordedCrossings(parts, 2);
+}
+
+void warpOnePicture(int side, WarpImage& output) {
+    Warps warps{{warpJobFor(side, store.curveCount, output, images.morphWork)}, 1};
+    warpInHalves(warps);
 }
 
 // The left picture's crossings would be replaced by the right one's, as when the
 // pictures were warped one after the other: only the right one records them.
 void warpBothPictures() {
-    WarpJob jobs[2] = {
-        warpJobFor(kSideLeft, store.curveCount, images.leftWarp, images.morphWork),
-        warpJobFor(kSideRight, store.curveCount, images.rightWarp, morph.helperRowPass)};
-    jobs[0].record = false;
-    runBothParts(warpOnePicture, jobs);
-    const WarpScratch* parts[] = {&morph.scratch[1]};
-    joinRecordedCrossings(parts, 1);
+    Warps warps{{warpJobFor(kSideLeft, store.curveCount, images.leftWarp, images.morphWork),
+                 warpJobFor(kSideRight, store.curveCount, images.rightWarp, morph.helperRowPass)},
+                2};
+    warps.jobs[0].record = false;
+    warpInHalves(warps);
 }
 
 void copyLowBytes(const WarpImage& warp) {
@@ -94,11 +93,11 @@ void blendWarps(float morphT) {
 void composeMorph() {
     switch (state.viewMode) {
         case kViewLeft:
-            warpInHalves(kSideLeft, images.leftWarp);
+            warpOnePicture(kSideLeft, images.leftWarp);
             copyLowBytes(images.leftWarp);
             break;
         case kViewRight:
-            warpInHalves(kSideRight, images.rightWarp);
+            warpOnePicture(kSideRight, images.rightWarp);
             copyLowBytes(images.rightWarp);
             break;
         case kViewBoth:

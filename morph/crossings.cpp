@@ -55,25 +55,62 @@ void recordCrossing(WarpScratch& scratch, float x, float y) {
     count += 2;
 }
 
-// Searches the curves first .. end - 1 (clamped to the curve numbers) for the line
-// at v. found[i] / at[i] describe curve first + i. Records what it finds for the
-// overlay when `record` is set: (at, scan) in the row pass, (scan, at) in the column pass.
-int searchRange(WarpScratch& scratch, int first, int end, float v, ScanPass pass, Inversion how,
-                bool record, float scan, std::array<bool, kCurveNumbers>& found,
-                std::array<float, kCurveNumbers>& at) {
+// The crossings of curves first .. end - 1 (clamped to the curve numbers) with the
+// line at v.
+void searchRange(RangeCrossings& range, int first, int end, float v, ScanPass pass, Inversion how) {
     first = std::clamp(first, 0, kCurveNumbers);
     end = std::clamp(end, first, kCurveNumbers);
-    const int count = end - first;
-    for (int i = 0; i < count; ++i) {
-        found[i] = findCrossing(first + i, v, pass, how, at[i]);
-        if (found[i] && record) {
-            if (pass == ScanPass::Row)
-                recordCrossing(scratch, at[i], scan);
-            else
-                recordCrossing(scratch, scan, at[i]);
-        }
+    range.count = end - first;
+    for (int i = 0; i < range.count; ++i)
+        range.found[i] = findCrossing(first + i, v, pass, how, range.at[i]);
+}
+
+// The range's crossings for the overlay: (at, scan) in the row pass, (scan, at) in
+// the column pass.
+void recordRange(WarpScratch& scratch, const RangeCrossings& range, ScanPass pass, float scan) {
+    for (int i = 0; i < range.count; ++i) {
+        if (!range.found[i]) continue;
+        if (pass == ScanPass::Row)
+            recordCrossing(scratch, range.at[i], scan);
+        else
+            recordCrossing(scratch, scan, range.at[i]);
     }
-    return count;
+}
+
+// Source curve first + i and intermediate curve first + i take part together or not
+// at all, so the two lists stay the same length and entry j of one matches entry j
+// of the other.
+int pairCrossings(LineLists& lists, const RangeCrossings& source, const RangeCrossings& target,
+                  ScanPass pass, const WarpJob& job) {
+    const bool row = pass == ScanPass::Row;
+    auto& src = lists.sourceCrossings;
+    auto& dst = lists.morphCrossings;
+    src[0] = static_cast<float>(row ? job.sourceLeft : kPanelBottom);
+    dst[0] = static_cast<float>(row ? job.morphLeft : kPanelBottom);
+    int taking = 0;
+    const int pairs = std::min(source.count, target.count);
+    for (int i = 0; i < pairs && taking < kMaxListedCurves; ++i) {
+        if (!source.found[i] || !target.found[i]) continue;
+        ++taking;
+        src[taking] = source.at[i];
+        dst[taking] = target.at[i];
+    }
+    const int n = taking + 2;
+    src[n - 1] = src[n] = static_cast<float>(row ? job.sourceRight : kPanelTop);
+    dst[n - 1] = dst[n] = static_cast<float>(row ? job.morphRight : kPanelTop);
+    return n;
+}
+
+struct Ranges {
+    int sourceFirst, sourceEnd, morphFirst, morphEnd;
+};
+
+Ranges rangesOf(const WarpJob& job, ScanPass pass) {
+    if (pass == ScanPass::Row)
+        return {job.sourceVerticalFirst, job.sourceVerticalEnd, job.morphVerticalFirst,
+                job.morphVerticalEnd};
+    return {job.sourceHorizontalFirst, job.sourceHorizontalEnd, job.morphHorizontalFirst,
+            job.morphHorizontalEnd};
 }
 
 // Appends count floats of `from` to morph.intersectionPoints, as far as they fit.
@@ -126,48 +163,52 @@ bool findCrossing(int c, float v, ScanPass pass, Inversion how, float& other) {
     return false;
 }
 
-// Called for every row and every column of a warp. Source curve sourceFirst + i
-// and intermediate curve morphFirst + i take part together or not at all, so the
-// two lists stay the same length and entry j of one matches entry j of the other.
+// Called for every row and every column of a warp. The intermediate range and the
+// morph panel are the same for both pictures of view 3, so its crossings are
+// searched once; the source crossings of a job that records are recorded (when
+// found by bisection) before the intermediate ones, as one picture at a time did it.
+void crossLine(WarpScratch& scratch, const WarpJob* jobs, int count, ScanPass pass, int line,
+               int* n) {
+    RangeCrossings& target = scratch.morphRange;
+    for (int j = 0; j < count; ++j) {
+        const WarpJob& job = jobs[j];
+        const Ranges ranges = rangesOf(job, pass);
+        const ScanLine scan = scanLine(pass, line, job.sourceLeft, job.morphLeft);
+        const float sourceV = static_cast<float>(scan.source);
+        const float morphV = static_cast<float>(scan.morph);
+        const bool sameTarget = j > 0 && job.morphLeft == jobs[0].morphLeft &&
+                                job.how == jobs[0].how &&
+                                ranges.morphFirst == rangesOf(jobs[0], pass).morphFirst &&
+                                ranges.morphEnd == rangesOf(jobs[0], pass).morphEnd;
+        if (!sameTarget)
+            searchRange(target, ranges.morphFirst, ranges.morphEnd, morphV, pass, job.how);
+        searchRange(scratch.sourceRange, ranges.sourceFirst, ranges.sourceEnd, sourceV, pass,
+                    job.how);
+        if (job.record) {
+            if (job.how == Inversion::Bisection)
+                recordRange(scratch, scratch.sourceRange, pass, sourceV);
+            recordRange(scratch, target, pass, morphV);
+        }
+        n[j] = pairCrossings(scratch.lists[j], scratch.sourceRange, target, pass, job);
+    }
+}
+
 int buildCrossingLists(WarpScratch& scratch, ScanPass pass, int line, Inversion how, bool record,
                        int sourceFirst, int sourceEnd, int morphFirst, int morphEnd, int sourceLeft,
                        int sourceRight, int morphLeft, int morphRight) {
-    const bool row = pass == ScanPass::Row;
-    const ScanLine scan = scanLine(pass, line, sourceLeft, morphLeft);
-    const float sourceV = static_cast<float>(scan.source);
-    const float morphV = static_cast<float>(scan.morph);
-
-    // Source crossings are recorded for the overlay only when bisection found them.
-    std::array<bool, kCurveNumbers> sourceFound{}, morphFound{};
-    std::array<float, kCurveNumbers> sourceAt{}, morphAt{};
-    const bool bisection = how == Inversion::Bisection;
-    const int sourceCount = searchRange(scratch, sourceFirst, sourceEnd, sourceV, pass, how,
-                                        record && bisection, sourceV, sourceFound, sourceAt);
-    const int morphCount = searchRange(scratch, morphFirst, morphEnd, morphV, pass, how, record,
-                                       morphV, morphFound, morphAt);
-
-    const float sourceNear = static_cast<float>(row ? sourceLeft : kPanelBottom);
-    const float sourceFar = static_cast<float>(row ? sourceRight : kPanelTop);
-    const float morphNear = static_cast<float>(row ? morphLeft : kPanelBottom);
-    const float morphFar = static_cast<float>(row ? morphRight : kPanelTop);
-
-    auto& src = scratch.sourceCrossings;
-    auto& dst = scratch.morphCrossings;
-    src[0] = sourceNear;
-    dst[0] = morphNear;
-    int taking = 0;
-    const int pairs = std::min(sourceCount, morphCount);
-    for (int i = 0; i < pairs && taking < kMaxListedCurves; ++i) {
-        if (!sourceFound[i] || !morphFound[i]) continue;
-        ++taking;
-        src[taking] = sourceAt[i];
-        dst[taking] = morphAt[i];
-    }
-    const int n = taking + 2;
-    src[n - 1] = sourceFar;
-    src[n] = sourceFar;
-    dst[n - 1] = morphFar;
-    dst[n] = morphFar;
+    WarpJob job;
+    job.sourceVerticalFirst = job.sourceHorizontalFirst = sourceFirst;
+    job.sourceVerticalEnd = job.sourceHorizontalEnd = sourceEnd;
+    job.morphVerticalFirst = job.morphHorizontalFirst = morphFirst;
+    job.morphVerticalEnd = job.morphHorizontalEnd = morphEnd;
+    job.sourceLeft = sourceLeft;
+    job.sourceRight = sourceRight;
+    job.morphLeft = morphLeft;
+    job.morphRight = morphRight;
+    job.how = how;
+    job.record = record;
+    int n = 0;
+    crossLine(scratch, &job, 1, pass, line, &n);
     return n;
 }
 

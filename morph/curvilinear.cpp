@@ -5,11 +5,14 @@
 // Level 2 locates the position on the morph plot and reads the same parameter off
 // the source plot. Level 3 turns the position into a fractional crossing number on
 // the morph plot and finds where the source plot has that crossing number. Plots
-// are rebuilt per scan line in the thread's scratch; nothing here
-// allocates.
+// are rebuilt per scan line in the thread's scratch; nothing here allocates. The
+// two pictures of view 3 share the intermediate net, so wherever their morph plots
+// agree, what a line's positions read off the plots is found once for both.
 #include <algorithm>
 #include <array>
+#include <bit>
 #include <cmath>
+#include <cstdint>
 
 #include "app/state.h"
 #include "curvemath/curvemath.h"
@@ -71,66 +74,65 @@ void formSegments(CatmullRomCoefficients* segments, const Plot& plot, int first,
 
 using Segments = std::array<CatmullRomCoefficients, kMostSegments>;
 
-// What a line's positions need at once: their segments, searches and results.
-struct LineWork {
-    std::array<int, kLongestLine> segment;
+// The searches of a line's positions, all at once.
+struct LineSearches {
     std::array<SegmentSearch, kLongestLine> searches;
     std::array<float, kLongestLine> found;  // parameter, or -1 for none
-    std::array<float, kLongestLine> source;
 };
 
-// Level 2: position p is found on the morph plot's segment s and the same parameter
-// is read off the source plot's segment s; a failed search keeps p.
-void simplePositions(WarpScratch& scratch, Inversion how, int n, int count, LineWork& work) {
-    SegmentBatch& batch = scratch.batch;
-    Segments sourceValue;
-    formSegments(batch.segments.data(), scratch.morphPlot, 0, 1, n - 1);
-    formSegments(sourceValue.data(), scratch.sourcePlot, 0, 1, n - 1);
-    for (int p = 0; p < count; ++p) work.searches[p] = {work.segment[p], static_cast<float>(p)};
-    segmentParameters(how, 'n', kSimpleTolerance, StartOnTarget::WhenSolved, batch, n - 1,
-                      work.searches.data(), count, work.found.data());
-    for (int p = 0; p < count; ++p) {
-        const float t = work.found[p];
-        work.source[p] =
-            t == -1.0f ? static_cast<float>(p) : catmullRomAt(sourceValue[work.segment[p]], t);
-    }
+// Level 2: position p is found on the morph plot's segment s; the same parameter is
+// read off the source plot's segment s.
+void readSimple(WarpScratch& scratch, const LineLists& lists, Inversion how, int n, int count,
+                LineSearches& work) {
+    PlotReadings& out = scratch.readings;
+    formSegments(scratch.batch.segments.data(), lists.morphPlot, 0, 1, n - 1);
+    for (int p = 0; p < count; ++p) work.searches[p] = {out.segment[p], static_cast<float>(p)};
+    segmentParameters(how, 'n', kSimpleTolerance, StartOnTarget::WhenSolved, scratch.batch, n - 1,
+                      work.searches.data(), count, out.parameter.data());
 }
 
 // Level 3: position p becomes a fractional crossing number u on the morph plot's
 // segment s (its start's number when the search fails); the source plot's segment
-// i = trunc(u) gives the position with that crossing number, or p when it fails.
-// Points are (value, crossing number) pairs.
-void precisePositions(WarpScratch& scratch, Inversion how, int n, int count, LineWork& work) {
-    const Plot& mp = scratch.morphPlot;
-    SegmentBatch& batch = scratch.batch;
-    Segments morphIndex, sourceValue;
-    formSegments(batch.segments.data(), mp, 0, 2, n - 1);
+// i = trunc(u) is searched for that crossing number. Points are (value, crossing
+// number) pairs; the source plot's crossing numbers depend on n alone.
+void readPrecise(WarpScratch& scratch, const LineLists& lists, Inversion how, int n, int count,
+                 LineSearches& work) {
+    PlotReadings& out = scratch.readings;
+    const Plot& mp = lists.morphPlot;
+    Segments morphIndex;
+    formSegments(scratch.batch.segments.data(), mp, 0, 2, n - 1);
     formSegments(morphIndex.data(), mp, 1, 2, n - 1);
-    formSegments(sourceValue.data(), scratch.sourcePlot, 0, 2, n - 1);
-    for (int p = 0; p < count; ++p) work.searches[p] = {work.segment[p], static_cast<float>(p)};
-    segmentParameters(how, 'n', kPreciseTolerance, StartOnTarget::WhenSolved, batch, n - 1,
+    for (int p = 0; p < count; ++p) work.searches[p] = {out.segment[p], static_cast<float>(p)};
+    segmentParameters(how, 'n', kPreciseTolerance, StartOnTarget::WhenSolved, scratch.batch, n - 1,
                       work.searches.data(), count, work.found.data());
     for (int p = 0; p < count; ++p) {
-        const int s = work.segment[p];
+        const int s = out.segment[p];
         const float t = work.found[p];
         const float u = t == -1.0f ? mp[2 * s + 3] : catmullRomAt(morphIndex[s], t);
         // Beyond the last real segment the points would run past the trailing phantom.
         const int i = std::isnan(u) ? s : truncInto(u, 0, n - 2);
+        out.segment[p] = i;
         work.searches[p] = {i, u};
     }
-    formSegments(batch.segments.data(), scratch.sourcePlot, 1, 2, n - 1);
-    segmentParameters(how, 'n', kPreciseTolerance, StartOnTarget::WhenSolved, batch, n - 1,
-                      work.searches.data(), count, work.found.data());
-    for (int p = 0; p < count; ++p) {
-        const float t = work.found[p];
-        work.source[p] = t == -1.0f ? static_cast<float>(p)
-                                    : catmullRomAt(sourceValue[work.searches[p].segment], t);
-    }
+    formSegments(scratch.batch.segments.data(), lists.sourcePlot, 1, 2, n - 1);
+    segmentParameters(how, 'n', kPreciseTolerance, StartOnTarget::WhenSolved, scratch.batch, n - 1,
+                      work.searches.data(), count, out.parameter.data());
+}
+
+// Level 2 and 3 plots of two pictures read the same when their morph plots are the
+// same: built by the same steps from the same entries, with the same n.
+bool sameMorphPlot(const LineLists& a, int na, const LineLists& b, int nb) {
+    const auto sameBits = [](float x, float y) {
+        return std::bit_cast<uint32_t>(x) == std::bit_cast<uint32_t>(y);
+    };
+    na = std::clamp(na, 0, kCrossingListSize);
+    return na == nb && std::equal(a.morphCrossings.begin(), a.morphCrossings.begin() + na,
+                                  b.morphCrossings.begin(), sameBits);
 }
 
 }  // namespace
 
-void buildCurvilinearPlots(WarpScratch& scratch, ScanPass pass, int level, int n, int sourceLeft,
+void buildCurvilinearPlots(LineLists& lists, ScanPass pass, int level, int n, int sourceLeft,
                            int morphLeft) {
     n = std::clamp(n, 2, entryLimit(level));
     const bool row = pass == ScanPass::Row;
@@ -138,12 +140,12 @@ void buildCurvilinearPlots(WarpScratch& scratch, ScanPass pass, int level, int n
     const int morphOrigin = row ? morphLeft : kPanelBottom;
     const int size = row ? kWorkWidth : kWorkHeight;
     const int extent = row ? kPanelWidth : kPanelHeight;
-    Plot& sp = scratch.sourcePlot;
-    Plot& mp = scratch.morphPlot;
+    Plot& sp = lists.sourcePlot;
+    Plot& mp = lists.morphPlot;
     if (level == kQualityPrecise) {
         for (int j = 0; j < n; ++j) {
-            sp[2 * j + 2] = scaled(scratch.sourceCrossings[j], sourceOrigin, size, extent);
-            mp[2 * j + 2] = scaled(scratch.morphCrossings[j], morphOrigin, size, extent);
+            sp[2 * j + 2] = scaled(lists.sourceCrossings[j], sourceOrigin, size, extent);
+            mp[2 * j + 2] = scaled(lists.morphCrossings[j], morphOrigin, size, extent);
             sp[2 * j + 3] = static_cast<float>(j);
             mp[2 * j + 3] = static_cast<float>(j);
         }
@@ -154,41 +156,58 @@ void buildCurvilinearPlots(WarpScratch& scratch, ScanPass pass, int level, int n
         return;
     }
     for (int j = 0; j < n; ++j) {
-        sp[j + 1] = scaled(scratch.sourceCrossings[j], sourceOrigin, size, extent);
-        mp[j + 1] = scaled(scratch.morphCrossings[j], morphOrigin, size, extent);
+        sp[j + 1] = scaled(lists.sourceCrossings[j], sourceOrigin, size, extent);
+        mp[j + 1] = scaled(lists.morphCrossings[j], morphOrigin, size, extent);
     }
     closePlot(sp, 0, 1, n);
     closePlot(mp, 0, 1, n);
 }
 
-void curvilinearSourceIndices(WarpScratch& scratch, int level, Inversion how, int n, int count,
-                              int* sourceIndex) {
+void readPlots(WarpScratch& scratch, const LineLists& lists, int level, Inversion how, int n,
+               int count) {
     n = std::clamp(n, 2, entryLimit(level));
     count = std::clamp(count, 0, kLongestLine);
     const int stride = level == kQualityPrecise ? 2 : 1;
-    LineWork work;
     // The segment of each position: one step per position at most, and never past
     // the last real segment.
     int s = 0;
     for (int p = 0; p < count; ++p) {
-        if (s < n - 2 && scratch.morphPlot[stride * (s + 2)] <= static_cast<float>(p)) ++s;
-        work.segment[p] = s;
+        if (s < n - 2 && lists.morphPlot[stride * (s + 2)] <= static_cast<float>(p)) ++s;
+        scratch.readings.segment[p] = s;
     }
+    LineSearches work;
     if (level == kQualityPrecise)
-        precisePositions(scratch, how, n, count, work);
+        readPrecise(scratch, lists, how, n, count, work);
     else
-        simplePositions(scratch, how, n, count, work);
+        readSimple(scratch, lists, how, n, count, work);
+}
+
+void sourceIndicesFrom(const LineLists& lists, const PlotReadings& readings, int level, int n,
+                       int count, int* sourceIndex) {
+    n = std::clamp(n, 2, entryLimit(level));
+    count = std::clamp(count, 0, kLongestLine);
+    Segments sourceValue;
+    if (level == kQualityPrecise)
+        formSegments(sourceValue.data(), lists.sourcePlot, 0, 2, n - 1);
+    else
+        formSegments(sourceValue.data(), lists.sourcePlot, 0, 1, n - 1);
     for (int p = 0; p < count; ++p) {
-        const float source = work.source[p];
+        const float t = readings.parameter[p];
+        const float source =
+            t == -1.0f ? static_cast<float>(p) : catmullRomAt(sourceValue[readings.segment[p]], t);
         sourceIndex[p] = std::isnan(source) ? p : truncInto(source, 0, count - 1);
     }
 }
 
-void mapRowCurvilinear(WarpScratch& scratch, const WorkImage& input, WarpImage& rowPass, int row,
-                       int n, int level, Inversion how, int sourceLeft, int morphLeft) {
-    buildCurvilinearPlots(scratch, ScanPass::Row, level, n, sourceLeft, morphLeft);
-    std::array<int, kWorkWidth> sourceIndex;
-    curvilinearSourceIndices(scratch, level, how, n, kWorkWidth, sourceIndex.data());
+void curvilinearSourceIndices(WarpScratch& scratch, int level, Inversion how, int n, int count,
+                              int* sourceIndex) {
+    readPlots(scratch, scratch.lists[0], level, how, n, count);
+    sourceIndicesFrom(scratch.lists[0], scratch.readings, level, n, count, sourceIndex);
+}
+
+namespace {
+
+void copyRow(const WorkImage& input, WarpImage& rowPass, int row, const int* sourceIndex) {
     const int rowStart = row * kWorkRowBytes;
     for (int p = 0; p < kWorkWidth; ++p) {
         const int from = rowStart + sourceIndex[p] * 3;
@@ -197,16 +216,50 @@ void mapRowCurvilinear(WarpScratch& scratch, const WorkImage& input, WarpImage& 
     }
 }
 
-void mapColumnCurvilinear(WarpScratch& scratch, const WarpImage& rowPass, WarpImage& output,
-                          int column, int n, int level, Inversion how) {
-    buildCurvilinearPlots(scratch, ScanPass::Column, level, n, 0, 0);
-    std::array<int, kWorkHeight> sourceIndex;
-    curvilinearSourceIndices(scratch, level, how, n, kWorkHeight, sourceIndex.data());
+void copyColumn(const WarpImage& rowPass, WarpImage& output, int column, const int* sourceIndex) {
     const int colStart = column * 3;
     for (int p = 0; p < kWorkHeight; ++p) {
         const int from = sourceIndex[p] * kWorkRowBytes + colStart;
         const int to = p * kWorkRowBytes + colStart;
         for (int k = 0; k < 3; ++k) output[to + k] = rowPass[from + k];
+    }
+}
+
+}  // namespace
+
+void mapRowCurvilinear(WarpScratch& scratch, const WorkImage& input, WarpImage& rowPass, int row,
+                       int n, int level, Inversion how, int sourceLeft, int morphLeft) {
+    buildCurvilinearPlots(scratch.lists[0], ScanPass::Row, level, n, sourceLeft, morphLeft);
+    std::array<int, kWorkWidth> sourceIndex;
+    curvilinearSourceIndices(scratch, level, how, n, kWorkWidth, sourceIndex.data());
+    copyRow(input, rowPass, row, sourceIndex.data());
+}
+
+void mapColumnCurvilinear(WarpScratch& scratch, const WarpImage& rowPass, WarpImage& output,
+                          int column, int n, int level, Inversion how) {
+    buildCurvilinearPlots(scratch.lists[0], ScanPass::Column, level, n, 0, 0);
+    std::array<int, kWorkHeight> sourceIndex;
+    curvilinearSourceIndices(scratch, level, how, n, kWorkHeight, sourceIndex.data());
+    copyColumn(rowPass, output, column, sourceIndex.data());
+}
+
+void mapLineCurvilinear(WarpScratch& scratch, const WarpJob* jobs, int count, ScanPass pass,
+                        int line, const int* n) {
+    const bool row = pass == ScanPass::Row;
+    const int positions = row ? kWorkWidth : kWorkHeight;
+    std::array<int, kLongestLine> sourceIndex;
+    for (int j = 0; j < count; ++j) {
+        const WarpJob& job = jobs[j];
+        LineLists& lists = scratch.lists[j];
+        buildCurvilinearPlots(lists, pass, job.level, n[j], row ? job.sourceLeft : 0,
+                              row ? job.morphLeft : 0);
+        if (j == 0 || !sameMorphPlot(scratch.lists[0], n[0], lists, n[j]) || job.how != jobs[0].how)
+            readPlots(scratch, lists, job.level, job.how, n[j], positions);
+        sourceIndicesFrom(lists, scratch.readings, job.level, n[j], positions, sourceIndex.data());
+        if (row)
+            copyRow(*job.input, *job.rowPass, line, sourceIndex.data());
+        else
+            copyColumn(*job.rowPass, *job.output, line, sourceIndex.data());
     }
 }
 

@@ -3,8 +3,8 @@
 // composition of the middle panel's picture.
 //
 // Threads: a composition runs on the event thread and on one helper thread of the
-// engine (workers.cpp), each warping its own picture or half of one in its own
-// WarpScratch. They read the curve store and the pictures and write only their
+// engine (workers.cpp), each warping half of the lines of the picture or pictures
+// in its own WarpScratch. They read the curve store and the pictures and write only their
 // own scratch and their own part of the output; everything else (the program
 // state, the curve store, GL, morph.intersectionPoints) is touched by the event
 // thread alone, before the helper starts or after it has finished.
@@ -13,26 +13,51 @@
 #include <array>
 
 #include "curvemath/curvemath.h"
+#include "curves/curves.h"
 #include "panels/panels.h"
 
 namespace mw {
 
 constexpr int kCrossingListSize = 100;
 constexpr int kIntersectionFloats = 200000;
-constexpr int kEngineThreads = 2;  // the event thread and one helper
+constexpr int kEngineThreads = 2;   // the event thread and one helper
+constexpr int kPicturesAtOnce = 2;  // view 3 warps both pictures line by line together
 
 enum class ScanPass { Row, Column };
 
-// What one thread of the engine works in while it warps a picture or part of one.
-struct WarpScratch {
-    // Rebuilt for every scan line: near border, crossings in curve order, far border twice.
+// One picture's lists and plots of the current scan line.
+struct LineLists {
+    // Near border, crossings in curve order, far border twice.
     std::array<float, kCrossingListSize> sourceCrossings{};
     std::array<float, kCrossingListSize> morphCrossings{};
-    // Plots of the curvilinear levels, rebuilt for every scan line.
+    // Plots of the curvilinear levels.
     std::array<float, kCrossingListSize> sourcePlot{};
     std::array<float, kCrossingListSize> morphPlot{};
-    // The segments of the searches under way (a curve's, or a plot's).
-    SegmentBatch batch{};
+};
+
+// The crossings of one range of curves with the current scan line: found[i] and
+// at[i] (the crossing's other coordinate) for curve first + i.
+struct RangeCrossings {
+    int count = 0;
+    std::array<bool, kCurveNumbers> found{};
+    std::array<float, kCurveNumbers> at{};
+};
+
+// What the positions of a line read through the plots at levels 2 and 3, before
+// the source plot's positions come in: for each position, the source plot's
+// segment and the parameter on it, or -1 where the position keeps itself.
+struct PlotReadings {
+    std::array<int, kWorkHeight> segment{};
+    std::array<float, kWorkHeight> parameter{};
+};
+
+// What one thread of the engine works in while it warps lines of one picture, or
+// of both pictures of view 3 (lists[0] the left one's, lists[1] the right one's).
+struct WarpScratch {
+    std::array<LineLists, kPicturesAtOnce> lists{};
+    RangeCrossings sourceRange{}, morphRange{};
+    SegmentBatch batch{};  // the segments of the searches under way
+    PlotReadings readings{};
     // Crossings this thread found for the overlay, x, y pairs in the order the scan
     // lines were searched; the rows' before the columns' (rowRecordCount marks the
     // end of the rows'). Joined into morph.intersectionPoints after the warp.
@@ -44,8 +69,7 @@ struct WarpScratch {
 // Scratch and results of the last warp.
 struct MorphState {
     std::array<WarpScratch, kEngineThreads> scratch{};
-    // The row pass of the helper thread's picture (the event thread's goes to
-    // images.morphWork).
+    // The right picture's row pass in view 3 (the left one's goes to images.morphWork).
     WarpImage helperRowPass{};
     // Crossings found by the last warp, x, y pairs in GL pixels, for the overlay.
     std::array<float, kIntersectionFloats> intersectionPoints{};
@@ -81,10 +105,13 @@ struct WarpJob {
 // writing `output` and with the current qualityLevel and useBinarySearch.
 WarpJob warpJobFor(int side, int cc, WarpImage& output, WarpImage& rowPass);
 
-// Rows first .. end - 1 of the row pass (into job.rowPass), or columns first ..
-// end - 1 of the column pass (from job.rowPass into job.output).
-void warpRows(const WarpJob& job, WarpScratch& scratch, int first, int end);
-void warpColumns(const WarpJob& job, WarpScratch& scratch, int first, int end);
+// Rows first .. end - 1 of the row pass (into each job's rowPass), or columns
+// first .. end - 1 of the column pass (from each job's rowPass into its output), for
+// `count` jobs (1, or the two pictures of view 3, which share the intermediate net:
+// its crossings with a line, and what the line's positions read off its plot, are
+// found once for both).
+void warpRows(const WarpJob* jobs, int count, WarpScratch& scratch, int first, int end);
+void warpColumns(const WarpJob* jobs, int count, WarpScratch& scratch, int first, int end);
 
 // Warps leftImage (kSideLeft) or rightImage (kSideRight) onto the intermediate net
 // on the calling thread alone, through images.morphWork, and leaves its crossings
@@ -100,12 +127,15 @@ void warpImage(int side, WarpImage& output, int sourceVerticalFirst, int sourceV
 // true and sets `other` (x for a row, y for a column) when it crosses.
 bool findCrossing(int c, float v, ScanPass pass, Inversion how, float& other);
 
-// Fills scratch.sourceCrossings and scratch.morphCrossings for one scan line (row
-// r of the row pass, or column c of the column pass) and, when `record` is set,
-// appends the crossings found for the overlay to scratch.recorded. Source curve i
-// and intermediate curve i of the two ranges take part only when both cross the
-// line. Returns n: the curves taking part + 2; entry n - 1 and entry n hold the far
-// border.
+// Fills each job's lists (scratch.lists[j]) for one scan line (row r of the row
+// pass, or column c of the column pass) and, for a job with `record` set, appends
+// the crossings found for the overlay to scratch.recorded: its source range's (when
+// found by bisection) before the intermediate range's. Source curve i and
+// intermediate curve i of the two ranges take part only when both cross the line.
+// n[j] = the curves taking part + 2; entry n - 1 and entry n hold the far border.
+void crossLine(WarpScratch& scratch, const WarpJob* jobs, int count, ScanPass pass, int line,
+               int* n);
+// The same for one picture with the given ranges and borders, into scratch.lists[0].
 int buildCrossingLists(WarpScratch& scratch, ScanPass pass, int line, Inversion how, bool record,
                        int sourceFirst, int sourceEnd, int morphFirst, int morphEnd, int sourceLeft,
                        int sourceRight, int morphLeft, int morphRight);
@@ -117,9 +147,9 @@ int buildCrossingLists(WarpScratch& scratch, ScanPass pass, int line, Inversion 
 void joinRecordedCrossings(const WarpScratch* const* parts, int count);
 
 // --- Filling one scan line from its crossing lists (warp.cpp, curvilinear.cpp) ---
-// Each reads the first n + 1 (linear) or n (curvilinear) entries of the scratch's
-// crossing lists as buildCrossingLists left them. Source positions are clamped into
-// the picture; nothing outside the line is written.
+// Each reads the first n + 1 (linear) or n (curvilinear) entries of the lists as
+// crossLine left them. Source positions are clamped into the picture; nothing
+// outside the line is written.
 
 // Byte offset of the pixel after the one that holds byte v of an RGB row.
 int nextPixelOffset(float v);
@@ -129,25 +159,38 @@ int nextPixelOffset(float v);
 int truncInto(double v, int lo, int hi);
 
 // Level 1: row `row` of rowPass from the same row of `input`.
-void mapRowLinear(const WarpScratch& scratch, const WorkImage& input, WarpImage& rowPass, int row,
+void mapRowLinear(const LineLists& lists, const WorkImage& input, WarpImage& rowPass, int row,
                   int n, int sourceLeft, int morphLeft);
 // Level 1: column `column` of `output` from the same column of rowPass.
-void mapColumnLinear(const WarpScratch& scratch, const WarpImage& rowPass, WarpImage& output,
+void mapColumnLinear(const LineLists& lists, const WarpImage& rowPass, WarpImage& output,
                      int column, int n);
 
-// Levels 2 and 3: builds the scratch's sourcePlot and morphPlot in pixel units of
-// the line (level 2: one value per entry; level 3: value, crossing-number pairs)
-// with a phantom element at each end.
-void buildCurvilinearPlots(WarpScratch& scratch, ScanPass pass, int level, int n, int sourceLeft,
+// Levels 2 and 3: builds the lists' sourcePlot and morphPlot in pixel units of the
+// line (level 2: one value per entry; level 3: value, crossing-number pairs) with a
+// phantom element at each end.
+void buildCurvilinearPlots(LineLists& lists, ScanPass pass, int level, int n, int sourceLeft,
                            int morphLeft);
-// Levels 2 and 3: for positions 0..count-1 of the line, the source pixel each one
-// takes, read through the plots; every entry is written and lies in 0..count-1.
+// Levels 2 and 3: what positions 0..count-1 read off the plots of `lists` before the
+// source plot's positions come in, into scratch.readings. At level 3 that includes
+// the crossing numbers of the source plot, which depend on n alone.
+void readPlots(WarpScratch& scratch, const LineLists& lists, int level, Inversion how, int n,
+               int count);
+// Then the source pixel each position takes; every entry is written and lies in
+// 0..count-1.
+void sourceIndicesFrom(const LineLists& lists, const PlotReadings& readings, int level, int n,
+                       int count, int* sourceIndex);
+// Both, on scratch.lists[0].
 void curvilinearSourceIndices(WarpScratch& scratch, int level, Inversion how, int n, int count,
                               int* sourceIndex);
+// One picture's row or column through scratch.lists[0], plots built here.
 void mapRowCurvilinear(WarpScratch& scratch, const WorkImage& input, WarpImage& rowPass, int row,
                        int n, int level, Inversion how, int sourceLeft, int morphLeft);
 void mapColumnCurvilinear(WarpScratch& scratch, const WarpImage& rowPass, WarpImage& output,
                           int column, int n, int level, Inversion how);
+// Levels 2 and 3 for one line of every job, after crossLine: the positions' readings
+// are shared by the jobs whose morph plots agree.
+void mapLineCurvilinear(WarpScratch& scratch, const WarpJob* jobs, int count, ScanPass pass,
+                        int line, const int* n);
 
 // --- Composition (compose.cpp) -----------------------------------------------------
 

@@ -46,12 +46,12 @@ int nextPixelOffset(float v) {
     return 3 * (1 - truncInto(v / -3.0, -kOffsetLimit, kOffsetLimit));
 }
 
-void mapRowLinear(const WarpScratch& scratch, const WorkImage& input, WarpImage& rowPass, int row,
+void mapRowLinear(const LineLists& lists, const WorkImage& input, WarpImage& rowPass, int row,
                   int n, int sourceLeft, int morphLeft) {
     n = std::clamp(n, 1, kCrossingListSize - 1);
     const int rowStart = row * kWorkRowBytes;
-    const auto& src = scratch.sourceCrossings;
-    const auto& dst = scratch.morphCrossings;
+    const auto& src = lists.sourceCrossings;
+    const auto& dst = lists.morphCrossings;
     for (int j = 0; j < n; ++j) {
         const int a0 = nextPixelOffset(rowByteScale(src[j], sourceLeft)) - 3;
         const int a1 = nextPixelOffset(rowByteScale(src[j + 1], sourceLeft)) - 3;
@@ -78,12 +78,12 @@ void mapRowLinear(const WarpScratch& scratch, const WorkImage& input, WarpImage&
     }
 }
 
-void mapColumnLinear(const WarpScratch& scratch, const WarpImage& rowPass, WarpImage& output,
+void mapColumnLinear(const LineLists& lists, const WarpImage& rowPass, WarpImage& output,
                      int column, int n) {
     n = std::clamp(n, 1, kCrossingListSize - 1);
     const int colStart = column * 3;
-    const auto& src = scratch.sourceCrossings;
-    const auto& dst = scratch.morphCrossings;
+    const auto& src = lists.sourceCrossings;
+    const auto& dst = lists.morphCrossings;
     for (int j = 0; j < n; ++j) {
         const float c0 = columnRowScale(src[j]);
         const float c1 = columnRowScale(src[j + 1]);
@@ -153,32 +153,34 @@ WarpJob warpJobFor(int side, int cc, WarpImage& output, WarpImage& rowPass) {
     return job;
 }
 
-void warpRows(const WarpJob& job, WarpScratch& scratch, int first, int end) {
+void warpRows(const WarpJob* jobs, int count, WarpScratch& scratch, int first, int end) {
+    count = std::clamp(count, 1, kPicturesAtOnce);
+    const int level = jobs[0].level;  // the same for every job
+    int n[kPicturesAtOnce];
     for (int r = first; r < end; ++r) {
-        const int n = buildCrossingLists(
-            scratch, ScanPass::Row, r, job.how, job.record, job.sourceVerticalFirst,
-            job.sourceVerticalEnd, job.morphVerticalFirst, job.morphVerticalEnd, job.sourceLeft,
-            job.sourceRight, job.morphLeft, job.morphRight);
-        if (job.level == kQualityLinear) {
-            mapRowLinear(scratch, *job.input, *job.rowPass, r, n, job.sourceLeft, job.morphLeft);
-        } else if (curvilinear(job.level)) {
-            mapRowCurvilinear(scratch, *job.input, *job.rowPass, r, n, job.level, job.how,
-                              job.sourceLeft, job.morphLeft);
+        crossLine(scratch, jobs, count, ScanPass::Row, r, n);
+        if (level == kQualityLinear) {
+            for (int j = 0; j < count; ++j)
+                mapRowLinear(scratch.lists[j], *jobs[j].input, *jobs[j].rowPass, r, n[j],
+                             jobs[j].sourceLeft, jobs[j].morphLeft);
+        } else if (curvilinear(level)) {
+            mapLineCurvilinear(scratch, jobs, count, ScanPass::Row, r, n);
         }
     }
     scratch.rowRecordCount = scratch.recordedCount;
 }
 
-void warpColumns(const WarpJob& job, WarpScratch& scratch, int first, int end) {
+void warpColumns(const WarpJob* jobs, int count, WarpScratch& scratch, int first, int end) {
+    count = std::clamp(count, 1, kPicturesAtOnce);
+    const int level = jobs[0].level;  // the same for every job
+    int n[kPicturesAtOnce];
     for (int c = first; c < end; ++c) {
-        const int n = buildCrossingLists(
-            scratch, ScanPass::Column, c, job.how, job.record, job.sourceHorizontalFirst,
-            job.sourceHorizontalEnd, job.morphHorizontalFirst, job.morphHorizontalEnd,
-            job.sourceLeft, job.sourceRight, job.morphLeft, job.morphRight);
-        if (job.level == kQualityLinear) {
-            mapColumnLinear(scratch, *job.rowPass, *job.output, c, n);
-        } else if (curvilinear(job.level)) {
-            mapColumnCurvilinear(scratch, *job.rowPass, *job.output, c, n, job.level, job.how);
+        crossLine(scratch, jobs, count, ScanPass::Column, c, n);
+        if (level == kQualityLinear) {
+            for (int j = 0; j < count; ++j)
+                mapColumnLinear(scratch.lists[j], *jobs[j].rowPass, *jobs[j].output, c, n[j]);
+        } else if (curvilinear(level)) {
+            mapLineCurvilinear(scratch, jobs, count, ScanPass::Column, c, n);
         }
     }
 }
@@ -202,8 +204,8 @@ void warpImage(int side, WarpImage& output, int sourceVerticalFirst, int sourceV
     job.morphRight = morphRight;
     WarpScratch& scratch = morph.scratch[0];
     scratch.recordedCount = 0;
-    warpRows(job, scratch, 0, kWorkHeight);
-    warpColumns(job, scratch, 0, kWorkWidth);
+    warpRows(&job, 1, scratch, 0, kWorkHeight);
+    warpColumns(&job, 1, scratch, 0, kWorkWidth);
     const WarpScratch* parts[] = {&scratch};
     joinRecordedCrossings(parts, 1);
 }

@@ -27,8 +27,8 @@ WarpScratch& scratch() {
 class CrossingsTest : public testfixtures::CleanProgram {
 protected:
     void SetUp() override {
-        scratch().sourceCrossings.fill(-1.0f);
-        scratch().morphCrossings.fill(-1.0f);
+        scratch().lists[0].sourceCrossings.fill(-1.0f);
+        scratch().lists[0].morphCrossings.fill(-1.0f);
     }
 };
 
@@ -101,8 +101,8 @@ TEST_F(CrossingsTest, WithoutCurvesTheListsHoldOnlyTheBorders) {
             const int n =
                 lists(c.pass, 17, 0, end, 2, 2 + end, c.sourceLeft, c.sourceRight, 450, 800);
             EXPECT_EQ(n, 2);
-            EXPECT_EQ(listHead(scratch().sourceCrossings, n), c.source);
-            EXPECT_EQ(listHead(scratch().morphCrossings, n), c.target);
+            EXPECT_EQ(listHead(scratch().lists[0].sourceCrossings, n), c.source);
+            EXPECT_EQ(listHead(scratch().lists[0].morphCrossings, n), c.target);
         }
     }
     EXPECT_EQ(scratch().recordedCount, 0);
@@ -238,8 +238,10 @@ TEST_F(CrossingsTest, ListsHoldTheCrossingsInCurveOrderBetweenTheBorders) {
     // Row 213 is y 390.
     const int n = lists(ScanPass::Row, 213, 0, 2, 2, 4, 50, 400, 450, 800);
     EXPECT_EQ(n, 4);
-    EXPECT_EQ(listHead(scratch().sourceCrossings, n), (std::vector<float>{50, 120, 300, 400, 400}));
-    EXPECT_EQ(listHead(scratch().morphCrossings, n), (std::vector<float>{450, 520, 700, 800, 800}));
+    EXPECT_EQ(listHead(scratch().lists[0].sourceCrossings, n),
+              (std::vector<float>{50, 120, 300, 400, 400}));
+    EXPECT_EQ(listHead(scratch().lists[0].morphCrossings, n),
+              (std::vector<float>{450, 520, 700, 800, 800}));
     // Source crossings first, then the morph panel's.
     EXPECT_EQ(recorded(), (std::vector<float>{120, 390, 300, 390, 520, 390, 700, 390}));
 }
@@ -253,8 +255,8 @@ TEST_F(CrossingsTest, WithRootsOnlyMorphPanelCrossingsAreRecorded) {
         scratch().recordedCount = 0;
         const int n = lists(ScanPass::Row, 213, 0, 1, 1, 2, 50, 400, 450, 800);
         EXPECT_EQ(n, 3);
-        EXPECT_EQ(scratch().sourceCrossings[1], 120.0f);
-        EXPECT_EQ(scratch().morphCrossings[1], 520.0f);
+        EXPECT_EQ(scratch().lists[0].sourceCrossings[1], 120.0f);
+        EXPECT_EQ(scratch().lists[0].morphCrossings[1], 520.0f);
         if (bisection)
             EXPECT_EQ(recorded(), (std::vector<float>{120, 390, 520, 390}));
         else
@@ -272,8 +274,10 @@ TEST_F(CrossingsTest, CurveCrossingOnOneSideOnlyDropsOutOfBothLists) {
     setUnevenVertical(4, 700);
     const int n = lists(ScanPass::Row, 213, 0, 3, 3, 5, 50, 400, 450, 800);
     EXPECT_EQ(n, 3);
-    EXPECT_EQ(listHead(scratch().sourceCrossings, n), (std::vector<float>{50, 300, 400, 400}));
-    EXPECT_EQ(listHead(scratch().morphCrossings, n), (std::vector<float>{450, 700, 800, 800}));
+    EXPECT_EQ(listHead(scratch().lists[0].sourceCrossings, n),
+              (std::vector<float>{50, 300, 400, 400}));
+    EXPECT_EQ(listHead(scratch().lists[0].morphCrossings, n),
+              (std::vector<float>{450, 700, 800, 800}));
     // Every crossing found is still shown.
     EXPECT_EQ(recorded(), (std::vector<float>{120, 390, 300, 390, 350, 390, 700, 390}));
 
@@ -282,8 +286,10 @@ TEST_F(CrossingsTest, CurveCrossingOnOneSideOnlyDropsOutOfBothLists) {
     scratch().recordedCount = 0;
     const int m = lists(ScanPass::Row, 213, 1, 2, 4, 6, 50, 400, 450, 800);
     EXPECT_EQ(m, 3);
-    EXPECT_EQ(listHead(scratch().sourceCrossings, m), (std::vector<float>{50, 300, 400, 400}));
-    EXPECT_EQ(listHead(scratch().morphCrossings, m), (std::vector<float>{450, 700, 800, 800}));
+    EXPECT_EQ(listHead(scratch().lists[0].sourceCrossings, m),
+              (std::vector<float>{50, 300, 400, 400}));
+    EXPECT_EQ(listHead(scratch().lists[0].morphCrossings, m),
+              (std::vector<float>{450, 700, 800, 800}));
     EXPECT_EQ(recorded(), (std::vector<float>{300, 390, 700, 390, 760, 390}));
 }
 
@@ -292,10 +298,10 @@ TEST_F(CrossingsTest, ListsStayWithinTheirCapacity) {
     for (int c = 0; c < kCurveNumbers; ++c) setUnevenVertical(c, 200);
     const int n = lists(ScanPass::Row, 213, 0, kCurveNumbers, 0, kCurveNumbers, 50, 400, 450, 800);
     EXPECT_EQ(n, kCrossingListSize - 1);
-    EXPECT_EQ(scratch().sourceCrossings[n - 2], 200.0f);
-    EXPECT_EQ(scratch().sourceCrossings[n - 1], 400.0f);
-    EXPECT_EQ(scratch().sourceCrossings[n], 400.0f);
-    EXPECT_EQ(scratch().morphCrossings[n], 800.0f);
+    EXPECT_EQ(scratch().lists[0].sourceCrossings[n - 2], 200.0f);
+    EXPECT_EQ(scratch().lists[0].sourceCrossings[n - 1], 400.0f);
+    EXPECT_EQ(scratch().lists[0].sourceCrossings[n], 400.0f);
+    EXPECT_EQ(scratch().lists[0].morphCrossings[n], 800.0f);
     EXPECT_EQ(scratch().recordedCount, 4 * kCurveNumbers);
     // Out-of-range curve numbers are skipped.
     EXPECT_EQ(lists(ScanPass::Row, 213, -5, 0, 100, 120, 50, 400, 450, 800), 2);

@@ -19,9 +19,12 @@ using testfixtures::kBrokenLists;
 using testfixtures::kInf;
 using testfixtures::kNaN;
 
-// The lists and plots of the event thread's scratch.
+// The event thread's scratch, and the lists and plots of its first picture.
 WarpScratch& scratch() {
     return morph.scratch[0];
+}
+LineLists& lists() {
+    return scratch().lists[0];
 }
 
 Inversion inversion() {
@@ -29,14 +32,14 @@ Inversion inversion() {
 }
 
 void setLists(const std::vector<float>& source, const std::vector<float>& target) {
-    scratch().sourceCrossings.fill(0.0f);
-    scratch().morphCrossings.fill(0.0f);
-    for (size_t j = 0; j < source.size(); ++j) scratch().sourceCrossings[j] = source[j];
-    for (size_t j = 0; j < target.size(); ++j) scratch().morphCrossings[j] = target[j];
+    lists().sourceCrossings.fill(0.0f);
+    lists().morphCrossings.fill(0.0f);
+    for (size_t j = 0; j < source.size(); ++j) lists().sourceCrossings[j] = source[j];
+    for (size_t j = 0; j < target.size(); ++j) lists().morphCrossings[j] = target[j];
 }
 
 void buildPlots(ScanPass pass, int level, int n, int sourceLeft, int morphLeft) {
-    buildCurvilinearPlots(scratch(), pass, level, n, sourceLeft, morphLeft);
+    buildCurvilinearPlots(lists(), pass, level, n, sourceLeft, morphLeft);
 }
 
 void sourceIndices(int level, int n, int count, int* index) {
@@ -78,7 +81,7 @@ TEST_F(CurvilinearTest, FarBorderScalesToExactlyTheLineLength) {
             setLists(c.source, c.target);
             buildPlots(c.pass, level, 3, c.sourceLeft, 450);
             const int stride = level == 3 ? 2 : 1;
-            for (const auto* plot : {&scratch().sourcePlot, &scratch().morphPlot}) {
+            for (const auto* plot : {&lists().sourcePlot, &lists().morphPlot}) {
                 EXPECT_EQ((*plot)[stride * 1], 0.0f);
                 EXPECT_EQ((*plot)[stride * 3], c.far);
             }
@@ -104,23 +107,23 @@ TEST_F(CurvilinearTest, PhantomEndsFollowTheCurvesEndConditions) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         setLists(c.crossings, c.crossings);
-        scratch().sourcePlot.fill(1e30f);
+        lists().sourcePlot.fill(1e30f);
         buildPlots(ScanPass::Row, 2, c.n, 50, 50);
         for (size_t k = 0; k < c.level2.size(); ++k) {
-            EXPECT_EQ(scratch().sourcePlot[k], c.level2[k]) << "element " << k;
+            EXPECT_EQ(lists().sourcePlot[k], c.level2[k]) << "element " << k;
         }
         // Level 3: the same values, and crossing numbers 0..n-1 closed the same way.
-        scratch().sourcePlot.fill(1e30f);
+        lists().sourcePlot.fill(1e30f);
         buildPlots(ScanPass::Row, 3, c.n, 50, 50);
         const float leadIndex = c.n == 2 ? -1.0f : 1.0f;
         const float trailIndex = c.n == 2 ? 2.0f : static_cast<float>(c.n - 2);
         for (size_t k = 0; k < c.level2.size(); ++k) {
-            EXPECT_EQ(scratch().sourcePlot[2 * k], c.level2[k]) << "point " << k;
+            EXPECT_EQ(lists().sourcePlot[2 * k], c.level2[k]) << "point " << k;
         }
-        EXPECT_EQ(scratch().sourcePlot[1], leadIndex);
-        EXPECT_EQ(scratch().sourcePlot[3], 0.0f);
-        EXPECT_EQ(scratch().sourcePlot[2 * c.n + 1], static_cast<float>(c.n - 1));
-        EXPECT_EQ(scratch().sourcePlot[2 * c.n + 3], trailIndex);
+        EXPECT_EQ(lists().sourcePlot[1], leadIndex);
+        EXPECT_EQ(lists().sourcePlot[3], 0.0f);
+        EXPECT_EQ(lists().sourcePlot[2 * c.n + 1], static_cast<float>(c.n - 1));
+        EXPECT_EQ(lists().sourcePlot[2 * c.n + 3], trailIndex);
     }
 }
 
@@ -193,12 +196,12 @@ TEST_F(CurvilinearTest, CrossingNumberBeyondTheLastSegmentReadsNoPointPastThePlo
     setLists({50, 225, 400, 400}, {450, 625, 800, 800});
     buildPlots(ScanPass::Row, 3, 3, 50, 450);
     for (int k = 0; k < 5; ++k) {
-        scratch().morphPlot[2 * k] = 128.0f * static_cast<float>(k - 1);
-        scratch().morphPlot[2 * k + 1] = 10.0f;
+        lists().morphPlot[2 * k] = 128.0f * static_cast<float>(k - 1);
+        lists().morphPlot[2 * k + 1] = 10.0f;
     }
     for (int k = 5; k < kCrossingListSize / 2; ++k) {
-        scratch().sourcePlot[2 * k] = 77.0f;
-        scratch().sourcePlot[2 * k + 1] = static_cast<float>(k - 1);  // point k + 1 has number k
+        lists().sourcePlot[2 * k] = 77.0f;
+        lists().sourcePlot[2 * k + 1] = static_cast<float>(k - 1);  // point k + 1 has number k
     }
     std::vector<int> index(kWorkWidth, -1);
     sourceIndices(3, 3, kWorkWidth, index.data());

@@ -46,24 +46,24 @@ void fillRowCodedWork() {
 }
 
 // The lists of the event thread's scratch.
-WarpScratch& scratch() {
-    return morph.scratch[0];
+LineLists& lists() {
+    return morph.scratch[0].lists[0];
 }
 
 void setLists(const std::vector<float>& source, const std::vector<float>& target) {
-    scratch().sourceCrossings.fill(0.0f);
-    scratch().morphCrossings.fill(0.0f);
-    for (size_t j = 0; j < source.size(); ++j) scratch().sourceCrossings[j] = source[j];
-    for (size_t j = 0; j < target.size(); ++j) scratch().morphCrossings[j] = target[j];
+    lists().sourceCrossings.fill(0.0f);
+    lists().morphCrossings.fill(0.0f);
+    for (size_t j = 0; j < source.size(); ++j) lists().sourceCrossings[j] = source[j];
+    for (size_t j = 0; j < target.size(); ++j) lists().morphCrossings[j] = target[j];
 }
 
 // The linear level through morphWork, as the event thread's warp runs it.
 void mapRow(const WorkImage& input, int row, int n, int sourceLeft, int morphLeft) {
-    mapRowLinear(scratch(), input, images.morphWork, row, n, sourceLeft, morphLeft);
+    mapRowLinear(lists(), input, images.morphWork, row, n, sourceLeft, morphLeft);
 }
 
 void mapColumn(WarpImage& output, int column, int n) {
-    mapColumnLinear(scratch(), images.morphWork, output, column, n);
+    mapColumnLinear(lists(), images.morphWork, output, column, n);
 }
 
 int workPixel(int r, int c, int channel = 0) {
