@@ -24,48 +24,12 @@ constexpr int kSplitColumn = kWorkWidth / 2;
 struct Warps {
     WarpJob jobs[kPicturesAtOnce];
     int count;
+    float morphT;  // the blend of view 3
 };
 
-// Each thread takes half of the rows, and then, once every row is done (the column
-// pass reads whole columns of the row pass), half of the columns.
-void warpHalfOfTheRows(const void* context, int part) {
-    const Warps& warps = *static_cast<const Warps*>(context);
-    WarpScratch& scratch = morph.scratch[part];
-    scratch.recordedCount = 0;
-    warpRows(warps.jobs, warps.count, scratch, part == 0 ? 0 : kSplitRow,
-             part == 0 ? kSplitRow : kWorkHeight);
-}
-
-void warpHalfOfTheColumns(const void* context, int part) {
-    const Warps& warps = *static_cast<const Warps*>(context);
-    warpColumns(warps.jobs, warps.count, morph.scratch[part], part == 0 ? 0 : kSplitColumn,
-                part == 0 ? kSplitColumn : kWorkWidth);
-}
-
-void warpInHalves(const Warps& warps) {
-    runBothParts(warpHalfOfTheRows, &warps);
-    runBothParts(warpHalfOfTheColumns, &warps);
-    const WarpScratch* parts[] = {&morph.scratch[0], &morph.scratch[1]};
-    joinRecordedCrossings(parts, 2);
-}
-
-void warpOnePicture(int side, WarpImage& output) {
-    Warps warps{{warpJobFor(side, store.curveCount, output, images.morphWork)}, 1};
-    warpInHalves(warps);
-}
-
-// The left picture's crossings would be replaced by the right one's, as when the
-// pictures were warped one after the other: only the right one records them.
-void warpBothPictures() {
-    Warps warps{{warpJobFor(kSideLeft, store.curveCount, images.leftWarp, images.morphWork),
-                 warpJobFor(kSideRight, store.curveCount, images.rightWarp, morph.helperRowPass)},
-                2};
-    warps.jobs[0].record = false;
-    warpInHalves(warps);
-}
-
-void copyLowBytes(const WarpImage& warp) {
-    for (int i = 0; i < kWorkBytes; ++i) images.morphImage[i] = static_cast<uint8_t>(warp[i]);
+// Elements first .. end - 1 of morphImage: the low bytes of one warp.
+void copyLowBytes(const WarpImage& warp, int first, int end) {
+    for (int i = first; i < end; ++i) images.morphImage[i] = static_cast<uint8_t>(warp[i]);
 }
 
 // Low byte of trunc(v). In-range blends take the plain conversion; a morphT far
@@ -78,12 +42,77 @@ uint8_t lowByteOfTruncation(double v) {
     return static_cast<uint8_t>(m);
 }
 
-void blendWarps(float morphT) {
+// Elements first .. end - 1 of morphImage: the blend of the two warps by morphT.
+// For morphT in [0, 1], keep = 1 - t is exact and keep + t = 1, so each blend lies
+// between the least and the greatest 32-bit integer (products and sum rounded at
+// most half a unit in the last place of a value below 2^31): the plain conversion,
+// which the compiler turns into vector code, gives the same byte.
+void blendWarps(float morphT, int first, int end) {
     const double t = morphT;
     const double keep = 1.0 - t;
-    for (int i = 0; i < kWorkBytes; ++i)
-        images.morphImage[i] =
-            lowByteOfTruncation(keep * images.leftWarp[i] + t * images.rightWarp[i]);
+    const int32_t* left = images.leftWarp.data();
+    const int32_t* right = images.rightWarp.data();
+    uint8_t* out = images.morphImage.data();
+    if (t >= 0.0 && t <= 1.0) {
+        for (int i = first; i < end; ++i)
+            out[i] = static_cast<uint8_t>(static_cast<int32_t>(keep * left[i] + t * right[i]));
+        return;
+    }
+    for (int i = first; i < end; ++i) out[i] = lowByteOfTruncation(keep * left[i] + t * right[i]);
+}
+
+// The middle panel's bytes for columns first .. end - 1, once they are warped.
+void finishColumns(const Warps& warps, int first, int end) {
+    for (int y = 0; y < kWorkHeight; ++y) {
+        const int from = y * kWorkRowBytes + first * 3;
+        const int to = y * kWorkRowBytes + end * 3;
+        if (warps.count == kPicturesAtOnce)
+            blendWarps(warps.morphT, from, to);
+        else
+            copyLowBytes(*warps.jobs[0].output, from, to);
+    }
+}
+
+// Each thread takes half of the rows, and then, once every row is done (the column
+// pass reads whole columns of the row pass), half of the columns.
+void warpHalfOfTheRows(const void* context, int part) {
+    const Warps& warps = *static_cast<const Warps*>(context);
+    WarpScratch& scratch = morph.scratch[part];
+    scratch.recordedCount = 0;
+    warpRows(warps.jobs, warps.count, scratch, part == 0 ? 0 : kSplitRow,
+             part == 0 ? kSplitRow : kWorkHeight);
+}
+
+// A thread's columns of the middle panel need only its own columns of the warps.
+void warpHalfOfTheColumns(const void* context, int part) {
+    const Warps& warps = *static_cast<const Warps*>(context);
+    const int first = part == 0 ? 0 : kSplitColumn;
+    const int end = part == 0 ? kSplitColumn : kWorkWidth;
+    warpColumns(warps.jobs, warps.count, morph.scratch[part], first, end);
+    finishColumns(warps, first, end);
+}
+
+void warpInHalves(const Warps& warps) {
+    runBothParts(warpHalfOfTheRows, &warps);
+    runBothParts(warpHalfOfTheColumns, &warps);
+    const WarpScratch* parts[] = {&morph.scratch[0], &morph.scratch[1]};
+    joinRecordedCrossings(parts, 2);
+}
+
+void warpOnePicture(int side, WarpImage& output) {
+    Warps warps{{warpJobFor(side, store.curveCount, output, images.morphWork)}, 1, 0.0f};
+    warpInHalves(warps);
+}
+
+// The left picture's crossings would be replaced by the right one's, as when the
+// pictures were warped one after the other: only the right one records them.
+void warpBothPictures() {
+    Warps warps{{warpJobFor(kSideLeft, store.curveCount, images.leftWarp, images.morphWork),
+                 warpJobFor(kSideRight, store.curveCount, images.rightWarp, morph.helperRowPass)},
+                kPicturesAtOnce,
+                state.morphT};
+    warps.jobs[0].record = false;
+    warpInHalves(warps);
 }
 
 }  // namespace
@@ -94,15 +123,12 @@ void composeMorph() {
     switch (state.viewMode) {
         case kViewLeft:
             warpOnePicture(kSideLeft, images.leftWarp);
-            copyLowBytes(images.leftWarp);
             break;
         case kViewRight:
             warpOnePicture(kSideRight, images.rightWarp);
-            copyLowBytes(images.rightWarp);
             break;
         case kViewBoth:
             warpBothPictures();
-            blendWarps(state.morphT);
             break;
         default:  // nothing to warp: the previous picture is uploaded again
             break;

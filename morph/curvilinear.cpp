@@ -205,28 +205,6 @@ void curvilinearSourceIndices(WarpScratch& scratch, int level, Inversion how, in
     sourceIndicesFrom(scratch.lists[0], scratch.readings, level, n, count, sourceIndex);
 }
 
-namespace {
-
-void copyRow(const WorkImage& input, WarpImage& rowPass, int row, const int* sourceIndex) {
-    const int rowStart = row * kWorkRowBytes;
-    for (int p = 0; p < kWorkWidth; ++p) {
-        const int from = rowStart + sourceIndex[p] * 3;
-        const int to = rowStart + p * 3;
-        for (int k = 0; k < 3; ++k) rowPass[to + k] = input[from + k];
-    }
-}
-
-void copyColumn(const WarpImage& rowPass, WarpImage& output, int column, const int* sourceIndex) {
-    const int colStart = column * 3;
-    for (int p = 0; p < kWorkHeight; ++p) {
-        const int from = sourceIndex[p] * kWorkRowBytes + colStart;
-        const int to = p * kWorkRowBytes + colStart;
-        for (int k = 0; k < 3; ++k) output[to + k] = rowPass[from + k];
-    }
-}
-
-}  // namespace
-
 void mapRowCurvilinear(WarpScratch& scratch, const WorkImage& input, WarpImage& rowPass, int row,
                        int n, int level, Inversion how, int sourceLeft, int morphLeft) {
     buildCurvilinearPlots(scratch.lists[0], ScanPass::Row, level, n, sourceLeft, morphLeft);
@@ -238,16 +216,15 @@ void mapRowCurvilinear(WarpScratch& scratch, const WorkImage& input, WarpImage& 
 void mapColumnCurvilinear(WarpScratch& scratch, const WarpImage& rowPass, WarpImage& output,
                           int column, int n, int level, Inversion how) {
     buildCurvilinearPlots(scratch.lists[0], ScanPass::Column, level, n, 0, 0);
-    std::array<int, kWorkHeight> sourceIndex;
+    ColumnRows sourceIndex;
     curvilinearSourceIndices(scratch, level, how, n, kWorkHeight, sourceIndex.data());
-    copyColumn(rowPass, output, column, sourceIndex.data());
+    copyColumns(rowPass, output, column, 1, &sourceIndex);
 }
 
-void mapLineCurvilinear(WarpScratch& scratch, const WarpJob* jobs, int count, ScanPass pass,
-                        int line, const int* n) {
+void curvilinearLineIndices(WarpScratch& scratch, const WarpJob* jobs, int count, ScanPass pass,
+                            const int* n, int* const* sourceIndex) {
     const bool row = pass == ScanPass::Row;
     const int positions = row ? kWorkWidth : kWorkHeight;
-    std::array<int, kLongestLine> sourceIndex;
     for (int j = 0; j < count; ++j) {
         const WarpJob& job = jobs[j];
         LineLists& lists = scratch.lists[j];
@@ -255,11 +232,7 @@ void mapLineCurvilinear(WarpScratch& scratch, const WarpJob* jobs, int count, Sc
                               row ? job.morphLeft : 0);
         if (j == 0 || !sameMorphPlot(scratch.lists[0], n[0], lists, n[j]) || job.how != jobs[0].how)
             readPlots(scratch, lists, job.level, job.how, n[j], positions);
-        sourceIndicesFrom(lists, scratch.readings, job.level, n[j], positions, sourceIndex.data());
-        if (row)
-            copyRow(*job.input, *job.rowPass, line, sourceIndex.data());
-        else
-            copyColumn(*job.rowPass, *job.output, line, sourceIndex.data());
+        sourceIndicesFrom(lists, scratch.readings, job.level, n[j], positions, sourceIndex[j]);
     }
 }
 

@@ -11,6 +11,7 @@
 #pragma once
 
 #include <array>
+#include <cmath>
 
 #include "curvemath/curvemath.h"
 #include "curves/curves.h"
@@ -51,10 +52,17 @@ struct PlotReadings {
     std::array<float, kWorkHeight> parameter{};
 };
 
+// The row of the row pass each row of a column takes, or kNoSourceRow where no
+// interval of the column pass covers it (the output keeps what it held).
+using ColumnRows = std::array<int, kWorkHeight>;
+constexpr int kNoSourceRow = -1;
+constexpr int kColumnBlock = 16;  // columns found before they are written
+
 // What one thread of the engine works in while it warps lines of one picture, or
 // of both pictures of view 3 (lists[0] the left one's, lists[1] the right one's).
 struct WarpScratch {
     std::array<LineLists, kPicturesAtOnce> lists{};
+    std::array<std::array<ColumnRows, kColumnBlock>, kPicturesAtOnce> columnRows{};
     RangeCrossings sourceRange{}, morphRange{};
     SegmentBatch batch{};  // the segments of the searches under way
     PlotReadings readings{};
@@ -156,7 +164,11 @@ int nextPixelOffset(float v);
 
 // v truncated toward zero and clamped into lo..hi; NaN gives lo. The only way a
 // float position of the warp becomes an integer.
-int truncInto(double v, int lo, int hi);
+inline int truncInto(double v, int lo, int hi) {
+    if (std::isnan(v) || v <= lo) return lo;
+    if (v >= hi) return hi;
+    return static_cast<int>(v);
+}
 
 // Level 1: row `row` of rowPass from the same row of `input`.
 void mapRowLinear(const LineLists& lists, const WorkImage& input, WarpImage& rowPass, int row,
@@ -164,6 +176,13 @@ void mapRowLinear(const LineLists& lists, const WorkImage& input, WarpImage& row
 // Level 1: column `column` of `output` from the same column of rowPass.
 void mapColumnLinear(const LineLists& lists, const WarpImage& rowPass, WarpImage& output,
                      int column, int n);
+// Its parts: the source row of every row of the column, then the copy, which takes
+// `count` columns from `first` on at once (sourceRows[i] for column first + i).
+void columnSourceRowsLinear(const LineLists& lists, int n, int* sourceRow);
+void copyColumns(const WarpImage& rowPass, WarpImage& output, int first, int count,
+                 const ColumnRows* sourceRows);
+// Row `row` of rowPass from the same row of input, position p from sourceIndex[p].
+void copyRow(const WorkImage& input, WarpImage& rowPass, int row, const int* sourceIndex);
 
 // Levels 2 and 3: builds the lists' sourcePlot and morphPlot in pixel units of the
 // line (level 2: one value per entry; level 3: value, crossing-number pairs) with a
@@ -187,10 +206,11 @@ void mapRowCurvilinear(WarpScratch& scratch, const WorkImage& input, WarpImage& 
                        int n, int level, Inversion how, int sourceLeft, int morphLeft);
 void mapColumnCurvilinear(WarpScratch& scratch, const WarpImage& rowPass, WarpImage& output,
                           int column, int n, int level, Inversion how);
-// Levels 2 and 3 for one line of every job, after crossLine: the positions' readings
-// are shared by the jobs whose morph plots agree.
-void mapLineCurvilinear(WarpScratch& scratch, const WarpJob* jobs, int count, ScanPass pass,
-                        int line, const int* n);
+// Levels 2 and 3 for one line of every job, after crossLine: the source pixel of
+// every position into sourceIndex[j] for job j. The positions' readings are shared
+// by the jobs whose morph plots agree.
+void curvilinearLineIndices(WarpScratch& scratch, const WarpJob* jobs, int count, ScanPass pass,
+                            const int* n, int* const* sourceIndex);
 
 // --- Composition (compose.cpp) -----------------------------------------------------
 

@@ -5,6 +5,7 @@
 // crossing lists hold.
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
 
 #include "app/state.h"
 #include "morph/morph.h"
@@ -17,6 +18,17 @@ constexpr int kLastRowByte = kWorkRowBytes - 3;  // start of the last pixel of a
 // Pixel offsets and scan positions are kept within this many units of the picture
 // before they become integers, far beyond any position that can land inside it.
 constexpr int kOffsetLimit = 100000000;
+// Whole numbers up to this size are floats exactly.
+constexpr int kExactInFloat = 1 << 24;
+
+// nextPixelOffset(d) - 3 for a whole number d of bytes: the start of the pixel that
+// holds byte d. Up to 2^24, float(d) is d, and d / -3.0 lies at least a third away
+// from any whole number unless it is one, so its truncation is -(d / 3) in integer
+// arithmetic; that saves a division in double per pixel.
+int pixelStartOf(int d) {
+    if (d >= -kExactInFloat && d <= kExactInFloat) return 3 * (d / 3);
+    return nextPixelOffset(static_cast<float>(d)) - 3;
+}
 
 // A crossing in the byte units of the row pass: (x - left) * 3 * 256 / 350.
 float rowByteScale(float entry, int left) {
@@ -34,12 +46,6 @@ bool curvilinear(int level) {
 }
 
 }  // namespace
-
-int truncInto(double v, int lo, int hi) {
-    if (std::isnan(v) || v <= lo) return lo;
-    if (v >= hi) return hi;
-    return static_cast<int>(v);
-}
 
 int nextPixelOffset(float v) {
     if (std::isnan(v)) return 3;  // as for 0
@@ -68,20 +74,41 @@ void mapRowLinear(const LineLists& lists, const WorkImage& input, WarpImage& row
             q = 1.0 / ratio;
         }
         // b0 is a pixel start, so starting at 0 keeps x on pixel starts.
+        const int xStart = std::max(b0, 0);
         const int xEnd = std::min(b1, kWorkRowBytes);
-        for (int x = std::max(b0, 0); x < xEnd; x += 3) {
+        if (xStart >= xEnd) continue;
+        // Along an interval d and the pixel start grow (or shrink) with x, so when the
+        // first and the last pixel need no limit, none between them does: d is then
+        // a plain conversion and the pixel start 3 * (d / 3) (see pixelStartOf).
+        const int xLast = xEnd - 1 - (xEnd - 1 - xStart) % 3;
+        const double dFirst = (xStart - b0) * q, dLast = (xLast - b0) * q;
+        const auto inRow = [&](double d) {
+            if (std::fabs(d) > kExactInFloat) return false;
+            const int s = a0 + pixelStartOf(static_cast<int>(d));
+            return s >= 0 && s <= kLastRowByte;
+        };
+        if (inRow(dFirst) && inRow(dLast)) {
+            const uint8_t* from = input.data() + rowStart + a0;
+            int32_t* to = rowPass.data() + rowStart;
+            for (int x = xStart; x < xEnd; x += 3) {
+                const uint8_t* pixel = from + 3 * (static_cast<int>((x - b0) * q) / 3);
+                to[x] = pixel[0];
+                to[x + 1] = pixel[1];
+                to[x + 2] = pixel[2];
+            }
+            continue;
+        }
+        for (int x = xStart; x < xEnd; x += 3) {
             const int d = truncInto((x - b0) * q, -kOffsetLimit, kOffsetLimit);
-            const int s =
-                std::clamp(a0 + nextPixelOffset(static_cast<float>(d)) - 3, 0, kLastRowByte);
+            const int s = std::clamp(a0 + pixelStartOf(d), 0, kLastRowByte);
             for (int k = 0; k < 3; ++k) rowPass[rowStart + x + k] = input[rowStart + s + k];
         }
     }
 }
 
-void mapColumnLinear(const LineLists& lists, const WarpImage& rowPass, WarpImage& output,
-                     int column, int n) {
+void columnSourceRowsLinear(const LineLists& lists, int n, int* sourceRow) {
     n = std::clamp(n, 1, kCrossingListSize - 1);
-    const int colStart = column * 3;
+    std::fill_n(sourceRow, kWorkHeight, kNoSourceRow);
     const auto& src = lists.sourceCrossings;
     const auto& dst = lists.morphCrossings;
     for (int j = 0; j < n; ++j) {
@@ -98,22 +125,71 @@ void mapColumnLinear(const LineLists& lists, const WarpImage& rowPass, WarpImage
             if (ratio != 0.0f) q = 1.0 / ratio;
         }
         if (!std::isfinite(q)) q = 0.0;
-        for (int y = truncInto(d0, 0, kWorkHeight); y < kWorkHeight && static_cast<float>(y) < d1;
-             ++y) {
-            // The source row is read off the interval's scale in one step: truncating
-            // the offset before adding a fractional c0 would give every row above a
-            // crossing that falls between rows the row below it, so even a net the
-            // user never reshaped would move rows. The row below a fractional d0
-            // (a negative offset) takes the source row at the interval's start.
+        // The source row is read off the interval's scale in one step: truncating
+        // the offset before adding a fractional c0 would give every row above a
+        // crossing that falls between rows the row below it, so even a net the
+        // user never reshaped would move rows. The row below a fractional d0
+        // (a negative offset) takes the source row at the interval's start.
+        const auto rowAt = [&](int y) {
             const float offset = static_cast<float>(y) - d0;
-            const double along =
-                std::clamp(static_cast<double>(offset) * q, 0.0, static_cast<double>(kOffsetLimit));
-            const int sy = truncInto(c0 + along, 0, kWorkHeight - 1);
-            const int from = sy * kWorkRowBytes + colStart;
-            const int to = y * kWorkRowBytes + colStart;
-            for (int k = 0; k < 3; ++k) output[to + k] = rowPass[from + k];
+            return c0 + std::clamp(static_cast<double>(offset) * q, 0.0,
+                                   static_cast<double>(kOffsetLimit));
+        };
+        const int yStart = truncInto(d0, 0, kWorkHeight);
+        // The last row the interval covers: below d1 and inside the picture.
+        int yLast = d1 > kWorkHeight - 1 ? kWorkHeight - 1 : truncInto(d1, -1, kWorkHeight - 1);
+        if (static_cast<float>(yLast) >= d1) --yLast;
+        if (!(d1 > static_cast<float>(yStart))) continue;  // covers no row (d1 may be NaN)
+        // With a rising scale the source row rises with y: when the first and the
+        // last row need no limit, none between them does.
+        const double lastAlong = static_cast<double>(static_cast<float>(yLast) - d0) * q;
+        if (q >= 0.0 && lastAlong <= kOffsetLimit && rowAt(yStart) >= 0.0 &&
+            rowAt(yLast) < kWorkHeight - 1) {
+            for (int y = yStart; y <= yLast; ++y) {
+                const float offset = static_cast<float>(y) - d0;
+                sourceRow[y] =
+                    static_cast<int>(c0 + std::max(static_cast<double>(offset) * q, 0.0));
+            }
+            continue;
+        }
+        for (int y = yStart; y <= yLast; ++y)
+            sourceRow[y] = truncInto(rowAt(y), 0, kWorkHeight - 1);
+    }
+}
+
+void copyRow(const WorkImage& input, WarpImage& rowPass, int row, const int* sourceIndex) {
+    const uint8_t* from = input.data() + row * kWorkRowBytes;
+    int32_t* to = rowPass.data() + row * kWorkRowBytes;
+    for (int p = 0; p < kWorkWidth; ++p, to += 3) {
+        const uint8_t* pixel = from + sourceIndex[p] * 3;
+        to[0] = pixel[0];
+        to[1] = pixel[1];
+        to[2] = pixel[2];
+    }
+}
+
+void copyColumns(const WarpImage& rowPass, WarpImage& output, int first, int count,
+                 const ColumnRows* sourceRows) {
+    // Row by row across the columns: the writes of a row are side by side.
+    for (int y = 0; y < kWorkHeight; ++y) {
+        int32_t* to = output.data() + y * kWorkRowBytes + first * 3;
+        const int32_t* column = rowPass.data() + first * 3;
+        for (int i = 0; i < count; ++i, to += 3, column += 3) {
+            const int sy = sourceRows[i][y];
+            if (sy == kNoSourceRow) continue;
+            const int32_t* pixel = column + sy * kWorkRowBytes;
+            to[0] = pixel[0];
+            to[1] = pixel[1];
+            to[2] = pixel[2];
         }
     }
+}
+
+void mapColumnLinear(const LineLists& lists, const WarpImage& rowPass, WarpImage& output,
+                     int column, int n) {
+    ColumnRows rows;
+    columnSourceRowsLinear(lists, n, rows.data());
+    copyColumns(rowPass, output, column, 1, &rows);
 }
 
 WarpJob warpJobFor(int side, int cc, WarpImage& output, WarpImage& rowPass) {
@@ -164,24 +240,39 @@ void warpRows(const WarpJob* jobs, int count, WarpScratch& scratch, int first, i
                 mapRowLinear(scratch.lists[j], *jobs[j].input, *jobs[j].rowPass, r, n[j],
                              jobs[j].sourceLeft, jobs[j].morphLeft);
         } else if (curvilinear(level)) {
-            mapLineCurvilinear(scratch, jobs, count, ScanPass::Row, r, n);
+            int* indices[kPicturesAtOnce];
+            for (int j = 0; j < count; ++j) indices[j] = scratch.columnRows[j][0].data();
+            curvilinearLineIndices(scratch, jobs, count, ScanPass::Row, n, indices);
+            for (int j = 0; j < count; ++j)
+                copyRow(*jobs[j].input, *jobs[j].rowPass, r, indices[j]);
         }
     }
     scratch.rowRecordCount = scratch.recordedCount;
 }
 
+// Columns are found kColumnBlock at a time and then written row by row: one column
+// at a time would touch a new cache line of both buffers at every row.
 void warpColumns(const WarpJob* jobs, int count, WarpScratch& scratch, int first, int end) {
     count = std::clamp(count, 1, kPicturesAtOnce);
-    const int level = jobs[0].level;  // the same for every job
+    const int level = jobs[0].level;
+    if (level != kQualityLinear && !curvilinear(level)) return;
     int n[kPicturesAtOnce];
-    for (int c = first; c < end; ++c) {
-        crossLine(scratch, jobs, count, ScanPass::Column, c, n);
-        if (level == kQualityLinear) {
-            for (int j = 0; j < count; ++j)
-                mapColumnLinear(scratch.lists[j], *jobs[j].rowPass, *jobs[j].output, c, n[j]);
-        } else if (curvilinear(level)) {
-            mapLineCurvilinear(scratch, jobs, count, ScanPass::Column, c, n);
+    for (int block = first; block < end; block += kColumnBlock) {
+        const int width = std::min(kColumnBlock, end - block);
+        for (int c = block; c < block + width; ++c) {
+            crossLine(scratch, jobs, count, ScanPass::Column, c, n);
+            int* rows[kPicturesAtOnce];
+            for (int j = 0; j < count; ++j) rows[j] = scratch.columnRows[j][c - block].data();
+            if (level == kQualityLinear) {
+                for (int j = 0; j < count; ++j)
+                    columnSourceRowsLinear(scratch.lists[j], n[j], rows[j]);
+            } else {
+                curvilinearLineIndices(scratch, jobs, count, ScanPass::Column, n, rows);
+            }
         }
+        for (int j = 0; j < count; ++j)
+            copyColumns(*jobs[j].rowPass, *jobs[j].output, block, width,
+                        scratch.columnRows[j].data());
     }
 }
 
