@@ -55,14 +55,85 @@ void recordCrossing(WarpScratch& scratch, float x, float y) {
     count += 2;
 }
 
-// The crossings of curves first .. end - 1 (clamped to the curve numbers) with the
-// line at v.
-void searchRange(RangeCrossings& range, int first, int end, float v, ScanPass pass, Inversion how) {
+// What a batched search of one curve keeps per line: the segment it tries.
+struct Attempt {
+    int line;     // index into the chunk
+    int segment;  // k: the segment from point k to point k + 1
+};
+
+// The crossings of curve c with `lines` scan lines at coordinates v[0 .. lines - 1],
+// into ranges[i].found[slot] / .at[slot]: the same search as findCrossing, every
+// line's search of a segment run together in one batch, and the lines whose
+// segment fails trying the next one in the next batch.
+void searchCurve(SegmentBatch& batch, int c, const float* v, int lines, ScanPass pass,
+                 Inversion how, RangeCrossings* ranges, int slot) {
+    for (int i = 0; i < lines; ++i) ranges[i].found[slot] = false;
+    if (c < 0 || c >= kCurveNumbers) return;
+    const int n = store.pointCount[c];
+    if (n < kMinPointsForCrossing || n > kMaxPointsPerCurve) return;
+    const bool row = pass == ScanPass::Row;
+    const int searched = row ? 1 : 0;
+    const int reported = row ? 0 : 1;
+
+    // Segment k is batch segment k + 1 (k runs from -1 to n - 2).
+    std::array<CatmullRomCoefficients, kBatchSegments> other;
+    for (int k = -1; k <= n - 2; ++k) {
+        const auto coefficients = [&](int axis) {
+            return catmullRomCoefficients(
+                pointCoordinate(c, k - 1, axis), pointCoordinate(c, k, axis),
+                pointCoordinate(c, k + 1, axis), pointCoordinate(c, k + 2, axis));
+        };
+        batch.segments[k + 1] = coefficients(searched);
+        other[k + 1] = coefficients(reported);
+    }
+
+    // Start at the segment that ends at the first point past the line.
+    std::array<Attempt, kMaxLinesAtOnce> attempts;
+    int pending = 0;
+    const int examined = row ? n : n - 1;
+    for (int i = 0; i < lines; ++i) {
+        int k = 0;
+        for (int j = 0; j < examined; ++j) {
+            const float p = pointCoordinate(c, j, searched);
+            if (row ? p < v[i] : p > v[i]) {
+                k = j - 1;
+                break;
+            }
+        }
+        attempts[pending++] = {i, k};
+    }
+
+    std::array<SegmentSearch, kMaxLinesAtOnce> searches;
+    std::array<float, kMaxLinesAtOnce> found;
+    while (pending > 0) {
+        for (int a = 0; a < pending; ++a)
+            searches[a] = {attempts[a].segment + 1, v[attempts[a].line]};
+        segmentParameters(how, row ? 'v' : 'h', kCrossingTolerance, StartOnTarget::Always, batch, n,
+                          searches.data(), pending, found.data());
+        int next = 0;
+        for (int a = 0; a < pending; ++a) {
+            const Attempt attempt = attempts[a];
+            const float t = found[a];
+            if (t != -1.0f) {
+                RangeCrossings& range = ranges[attempt.line];
+                range.found[slot] = true;
+                range.at[slot] = catmullRomAt(other[attempt.segment + 1], t);
+            } else if (attempt.segment < n - 2) {
+                attempts[next++] = {attempt.line, attempt.segment + 1};
+            }
+        }
+        pending = next;
+    }
+}
+
+// The crossings of curves first .. end - 1 (clamped to the curve numbers) with
+// `lines` scan lines at v[0 ..], one range per line.
+void searchRange(SegmentBatch& batch, RangeCrossings* ranges, int lines, int first, int end,
+                 const float* v, ScanPass pass, Inversion how) {
     first = std::clamp(first, 0, kCurveNumbers);
     end = std::clamp(end, first, kCurveNumbers);
-    range.count = end - first;
-    for (int i = 0; i < range.count; ++i)
-        range.found[i] = findCrossing(first + i, v, pass, how, range.at[i]);
+    for (int i = 0; i < lines; ++i) ranges[i].count = end - first;
+    for (int c = first; c < end; ++c) searchCurve(batch, c, v, lines, pass, how, ranges, c - first);
 }
 
 // The range's crossings for the overlay: (at, scan) in the row pass, (scan, at) in
@@ -163,33 +234,48 @@ bool findCrossing(int c, float v, ScanPass pass, Inversion how, float& other) {
     return false;
 }
 
-// Called for every row and every column of a warp. The intermediate range and the
-// morph panel are the same for both pictures of view 3, so its crossings are
-// searched once; the source crossings of a job that records are recorded (when
-// found by bisection) before the intermediate ones, as one picture at a time did it.
-void crossLine(WarpScratch& scratch, const WarpJob* jobs, int count, ScanPass pass, int line,
-               int* n) {
-    RangeCrossings& target = scratch.morphRange;
+// The intermediate range and the morph panel are the same for both pictures of
+// view 3, so their crossings are searched once.
+void findLineCrossings(WarpScratch& scratch, const WarpJob* jobs, int count, ScanPass pass,
+                       int first, int end) {
+    const int lines = std::clamp(end - first, 0, kMaxLinesAtOnce);
+    std::array<float, kMaxLinesAtOnce> sourceV, morphV;
     for (int j = 0; j < count; ++j) {
         const WarpJob& job = jobs[j];
         const Ranges ranges = rangesOf(job, pass);
-        const ScanLine scan = scanLine(pass, line, job.sourceLeft, job.morphLeft);
-        const float sourceV = static_cast<float>(scan.source);
-        const float morphV = static_cast<float>(scan.morph);
-        const bool sameTarget = j > 0 && job.morphLeft == jobs[0].morphLeft &&
-                                job.how == jobs[0].how &&
-                                ranges.morphFirst == rangesOf(jobs[0], pass).morphFirst &&
-                                ranges.morphEnd == rangesOf(jobs[0], pass).morphEnd;
-        if (!sameTarget)
-            searchRange(target, ranges.morphFirst, ranges.morphEnd, morphV, pass, job.how);
-        searchRange(scratch.sourceRange, ranges.sourceFirst, ranges.sourceEnd, sourceV, pass,
-                    job.how);
-        if (job.record) {
-            if (job.how == Inversion::Bisection)
-                recordRange(scratch, scratch.sourceRange, pass, sourceV);
-            recordRange(scratch, target, pass, morphV);
+        for (int i = 0; i < lines; ++i) {
+            const ScanLine scan = scanLine(pass, first + i, job.sourceLeft, job.morphLeft);
+            sourceV[i] = static_cast<float>(scan.source);
+            morphV[i] = static_cast<float>(scan.morph);
         }
-        n[j] = pairCrossings(scratch.lists[j], scratch.sourceRange, target, pass, job);
+        const Ranges firstRanges = rangesOf(jobs[0], pass);
+        const bool sameTarget =
+            j > 0 && job.morphLeft == jobs[0].morphLeft && job.how == jobs[0].how &&
+            ranges.morphFirst == firstRanges.morphFirst && ranges.morphEnd == firstRanges.morphEnd;
+        scratch.targetOf[j] = sameTarget ? 0 : j;
+        if (!sameTarget)
+            searchRange(scratch.batch, scratch.targetCrossings[j].data(), lines, ranges.morphFirst,
+                        ranges.morphEnd, morphV.data(), pass, job.how);
+        searchRange(scratch.batch, scratch.sourceCrossings[j].data(), lines, ranges.sourceFirst,
+                    ranges.sourceEnd, sourceV.data(), pass, job.how);
+    }
+}
+
+// The source crossings of a job that records are recorded (when found by
+// bisection) before the intermediate ones, as one picture at a time did it.
+void listLineCrossings(WarpScratch& scratch, const WarpJob* jobs, int count, ScanPass pass,
+                       int line, int chunkIndex, int* n) {
+    for (int j = 0; j < count; ++j) {
+        const WarpJob& job = jobs[j];
+        const RangeCrossings& source = scratch.sourceCrossings[j][chunkIndex];
+        const RangeCrossings& target = scratch.targetCrossings[scratch.targetOf[j]][chunkIndex];
+        if (job.record) {
+            const ScanLine scan = scanLine(pass, line, job.sourceLeft, job.morphLeft);
+            if (job.how == Inversion::Bisection)
+                recordRange(scratch, source, pass, static_cast<float>(scan.source));
+            recordRange(scratch, target, pass, static_cast<float>(scan.morph));
+        }
+        n[j] = pairCrossings(scratch.lists[j], source, target, pass, job);
     }
 }
 
@@ -208,7 +294,8 @@ int buildCrossingLists(WarpScratch& scratch, ScanPass pass, int line, Inversion 
     job.how = how;
     job.record = record;
     int n = 0;
-    crossLine(scratch, &job, 1, pass, line, &n);
+    findLineCrossings(scratch, &job, 1, pass, line, line + 1);
+    listLineCrossings(scratch, &job, 1, pass, line, 0, &n);
     return n;
 }
 

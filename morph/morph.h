@@ -58,12 +58,21 @@ using ColumnRows = std::array<int, kWorkHeight>;
 constexpr int kNoSourceRow = -1;
 constexpr int kColumnBlock = 16;  // columns found before they are written
 
+// Scan lines whose crossings are searched together, a block of columns or as many
+// rows: a curve's searches of them run side by side.
+constexpr int kMaxLinesAtOnce = kColumnBlock;
+using ChunkCrossings = std::array<RangeCrossings, kMaxLinesAtOnce>;
+
 // What one thread of the engine works in while it warps lines of one picture, or
 // of both pictures of view 3 (lists[0] the left one's, lists[1] the right one's).
 struct WarpScratch {
     std::array<LineLists, kPicturesAtOnce> lists{};
     std::array<std::array<ColumnRows, kColumnBlock>, kPicturesAtOnce> columnRows{};
-    RangeCrossings sourceRange{}, morphRange{};
+    // The crossings of the lines searched together, per picture: its source range's
+    // and the intermediate range's (targetOf[j] says whose: both pictures of view 3
+    // share job 0's).
+    std::array<ChunkCrossings, kPicturesAtOnce> sourceCrossings{}, targetCrossings{};
+    std::array<int, kPicturesAtOnce> targetOf{};
     SegmentBatch batch{};  // the segments of the searches under way
     PlotReadings readings{};
     // Crossings this thread found for the overlay, x, y pairs in the order the scan
@@ -135,14 +144,18 @@ void warpImage(int side, WarpImage& output, int sourceVerticalFirst, int sourceV
 // true and sets `other` (x for a row, y for a column) when it crosses.
 bool findCrossing(int c, float v, ScanPass pass, Inversion how, float& other);
 
-// Fills each job's lists (scratch.lists[j]) for one scan line (row r of the row
-// pass, or column c of the column pass) and, for a job with `record` set, appends
-// the crossings found for the overlay to scratch.recorded: its source range's (when
-// found by bisection) before the intermediate range's. Source curve i and
-// intermediate curve i of the two ranges take part only when both cross the line.
-// n[j] = the curves taking part + 2; entry n - 1 and entry n hold the far border.
-void crossLine(WarpScratch& scratch, const WarpJob* jobs, int count, ScanPass pass, int line,
-               int* n);
+// Searches the crossings of every job's ranges with lines first .. end - 1 (at most
+// kMaxLinesAtOnce) of the pass into scratch.sourceCrossings / targetCrossings.
+void findLineCrossings(WarpScratch& scratch, const WarpJob* jobs, int count, ScanPass pass,
+                       int first, int end);
+// Then fills each job's lists (scratch.lists[j]) for line `line` (chunkIndex within
+// the lines searched) and, for a job with `record` set, appends the crossings found
+// for the overlay to scratch.recorded: its source range's (when found by bisection)
+// before the intermediate range's. Source curve i and intermediate curve i of the
+// two ranges take part only when both cross the line. n[j] = the curves taking part
+// + 2; entry n - 1 and entry n hold the far border.
+void listLineCrossings(WarpScratch& scratch, const WarpJob* jobs, int count, ScanPass pass,
+                       int line, int chunkIndex, int* n);
 // The same for one picture with the given ranges and borders, into scratch.lists[0].
 int buildCrossingLists(WarpScratch& scratch, ScanPass pass, int line, Inversion how, bool record,
                        int sourceFirst, int sourceEnd, int morphFirst, int morphEnd, int sourceLeft,
@@ -156,7 +169,7 @@ void joinRecordedCrossings(const WarpScratch* const* parts, int count);
 
 // --- Filling one scan line from its crossing lists (warp.cpp, curvilinear.cpp) ---
 // Each reads the first n + 1 (linear) or n (curvilinear) entries of the lists as
-// crossLine left them. Source positions are clamped into the picture; nothing
+// listLineCrossings left them. Source positions are clamped into the picture; nothing
 // outside the line is written.
 
 // Byte offset of the pixel after the one that holds byte v of an RGB row.
@@ -206,7 +219,7 @@ void mapRowCurvilinear(WarpScratch& scratch, const WorkImage& input, WarpImage& 
                        int n, int level, Inversion how, int sourceLeft, int morphLeft);
 void mapColumnCurvilinear(WarpScratch& scratch, const WarpImage& rowPass, WarpImage& output,
                           int column, int n, int level, Inversion how);
-// Levels 2 and 3 for one line of every job, after crossLine: the source pixel of
+// Levels 2 and 3 for one line of every job, after listLineCrossings: the source pixel of
 // every position into sourceIndex[j] for job j. The positions' readings are shared
 // by the jobs whose morph plots agree.
 void curvilinearLineIndices(WarpScratch& scratch, const WarpJob* jobs, int count, ScanPass pass,

@@ -233,18 +233,22 @@ void warpRows(const WarpJob* jobs, int count, WarpScratch& scratch, int first, i
     count = std::clamp(count, 1, kPicturesAtOnce);
     const int level = jobs[0].level;  // the same for every job
     int n[kPicturesAtOnce];
-    for (int r = first; r < end; ++r) {
-        crossLine(scratch, jobs, count, ScanPass::Row, r, n);
-        if (level == kQualityLinear) {
-            for (int j = 0; j < count; ++j)
-                mapRowLinear(scratch.lists[j], *jobs[j].input, *jobs[j].rowPass, r, n[j],
-                             jobs[j].sourceLeft, jobs[j].morphLeft);
-        } else if (curvilinear(level)) {
-            int* indices[kPicturesAtOnce];
-            for (int j = 0; j < count; ++j) indices[j] = scratch.columnRows[j][0].data();
-            curvilinearLineIndices(scratch, jobs, count, ScanPass::Row, n, indices);
-            for (int j = 0; j < count; ++j)
-                copyRow(*jobs[j].input, *jobs[j].rowPass, r, indices[j]);
+    for (int chunk = first; chunk < end; chunk += kMaxLinesAtOnce) {
+        const int lines = std::min(kMaxLinesAtOnce, end - chunk);
+        findLineCrossings(scratch, jobs, count, ScanPass::Row, chunk, chunk + lines);
+        for (int r = chunk; r < chunk + lines; ++r) {
+            listLineCrossings(scratch, jobs, count, ScanPass::Row, r, r - chunk, n);
+            if (level == kQualityLinear) {
+                for (int j = 0; j < count; ++j)
+                    mapRowLinear(scratch.lists[j], *jobs[j].input, *jobs[j].rowPass, r, n[j],
+                                 jobs[j].sourceLeft, jobs[j].morphLeft);
+            } else if (curvilinear(level)) {
+                int* indices[kPicturesAtOnce];
+                for (int j = 0; j < count; ++j) indices[j] = scratch.columnRows[j][0].data();
+                curvilinearLineIndices(scratch, jobs, count, ScanPass::Row, n, indices);
+                for (int j = 0; j < count; ++j)
+                    copyRow(*jobs[j].input, *jobs[j].rowPass, r, indices[j]);
+            }
         }
     }
     scratch.rowRecordCount = scratch.recordedCount;
@@ -255,21 +259,22 @@ void warpRows(const WarpJob* jobs, int count, WarpScratch& scratch, int first, i
 void warpColumns(const WarpJob* jobs, int count, WarpScratch& scratch, int first, int end) {
     count = std::clamp(count, 1, kPicturesAtOnce);
     const int level = jobs[0].level;
-    if (level != kQualityLinear && !curvilinear(level)) return;
     int n[kPicturesAtOnce];
     for (int block = first; block < end; block += kColumnBlock) {
         const int width = std::min(kColumnBlock, end - block);
+        findLineCrossings(scratch, jobs, count, ScanPass::Column, block, block + width);
         for (int c = block; c < block + width; ++c) {
-            crossLine(scratch, jobs, count, ScanPass::Column, c, n);
+            listLineCrossings(scratch, jobs, count, ScanPass::Column, c, c - block, n);
             int* rows[kPicturesAtOnce];
             for (int j = 0; j < count; ++j) rows[j] = scratch.columnRows[j][c - block].data();
             if (level == kQualityLinear) {
                 for (int j = 0; j < count; ++j)
                     columnSourceRowsLinear(scratch.lists[j], n[j], rows[j]);
-            } else {
+            } else if (curvilinear(level)) {
                 curvilinearLineIndices(scratch, jobs, count, ScanPass::Column, n, rows);
             }
         }
+        if (level != kQualityLinear && !curvilinear(level)) continue;
         for (int j = 0; j < count; ++j)
             copyColumns(*jobs[j].rowPass, *jobs[j].output, block, width,
                         scratch.columnRows[j].data());
