@@ -3,6 +3,7 @@
 #include <GL/freeglut.h>
 #include <GL/gl.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 
@@ -83,13 +84,17 @@ void warpHalfOfTheRows(const void* context, int part) {
              part == 0 ? kSplitRow : kWorkHeight);
 }
 
-// A thread's columns of the middle panel need only its own columns of the warps.
+// A thread's columns of the middle panel need only its own columns of the warps:
+// each block of them is finished while the warps' block is still in the cache.
 void warpHalfOfTheColumns(const void* context, int part) {
     const Warps& warps = *static_cast<const Warps*>(context);
     const int first = part == 0 ? 0 : kSplitColumn;
     const int end = part == 0 ? kSplitColumn : kWorkWidth;
-    warpColumns(warps.jobs, warps.count, morph.scratch[part], first, end);
-    finishColumns(warps, first, end);
+    for (int block = first; block < end; block += kColumnBlock) {
+        const int blockEnd = std::min(block + kColumnBlock, end);
+        warpColumns(warps.jobs, warps.count, morph.scratch[part], block, blockEnd);
+        finishColumns(warps, block, blockEnd);
+    }
 }
 
 void warpInHalves(const Warps& warps) {
