@@ -144,6 +144,11 @@ struct SegmentSearch {
 void segmentParameters(Inversion how, char mode, float tolerance, StartOnTarget rule,
                        SegmentBatch& batch, int segmentCount, const SegmentSearch* searches,
                        int count, float* parameters);
+// Whether batches may use AVX2 (four doubles per vector instead of two) on a
+// processor that has it; allowed from the start. Both give the same results; the
+// tests run each.
+void allowWideLanes(bool allowed);
+bool wideLanesInUse();
 
 void findQuadraticFactors(double* a, int n, double* trial, double* factors);
 void refineQuadraticFactor(const double* a, int n, double* trial);

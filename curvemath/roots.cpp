@@ -100,7 +100,7 @@ void steps::refineCubicFactor(double a1, double a2, double a3, double& r, double
             ++seenCount;
         }
         double dr = 0.0, ds = 0.0;
-        bairstowCubicStep(a1, a2, a3, r, s, dr, ds);
+        bairstowCubicStep<ScalarOps>(a1, a2, a3, r, s, dr, ds);
         const double eps = toleranceOfStep(i);
         ++i;
         r = r + dr;

@@ -67,25 +67,29 @@ TEST_F(BatchTest, ManyAtATimeGiveWhatOneAtATimeGives) {
         searches.push_back({s, ends[0]});  // exactly on the start
     }
     std::vector<float> many(searches.size());
-    for (Inversion how : {Inversion::Bisection, Inversion::Roots}) {
-        for (char mode : {'v', 'h', 'n'}) {
-            for (float tolerance : {1.0f, 0.1f, 0.001f}) {
-                for (StartOnTarget rule : {StartOnTarget::Always, StartOnTarget::WhenSolved}) {
-                    segmentParameters(how, mode, tolerance, rule, batch, kSegments, searches.data(),
-                                      static_cast<int>(searches.size()), many.data());
-                    for (size_t i = 0; i < searches.size(); ++i) {
-                        const SegmentSearch& q = searches[i];
-                        const float one = segmentParameter(how, mode, tolerance, rule,
-                                                           batch.segments[q.segment], q.target);
-                        ASSERT_EQ(std::bit_cast<uint32_t>(many[i]), std::bit_cast<uint32_t>(one))
-                            << "search " << i << " segment " << q.segment << " target " << q.target
-                            << " mode " << mode << " tolerance " << tolerance
-                            << (how == Inversion::Roots ? " roots" : " bisection");
-                    }
-                }
-            }
+    const auto compare = [&](Inversion how, char mode, float tolerance, StartOnTarget rule) {
+        segmentParameters(how, mode, tolerance, rule, batch, kSegments, searches.data(),
+                          static_cast<int>(searches.size()), many.data());
+        for (size_t i = 0; i < searches.size(); ++i) {
+            const SegmentSearch& q = searches[i];
+            const float one =
+                segmentParameter(how, mode, tolerance, rule, batch.segments[q.segment], q.target);
+            ASSERT_EQ(std::bit_cast<uint32_t>(many[i]), std::bit_cast<uint32_t>(one))
+                << "search " << i << " segment " << q.segment << " target " << q.target << " mode "
+                << mode << " tolerance " << tolerance
+                << (how == Inversion::Roots ? " roots" : " bisection")
+                << (wideLanesInUse() ? " AVX2" : " SSE2");
         }
+    };
+    for (bool wide : {true, false}) {
+        allowWideLanes(wide);
+        for (Inversion how : {Inversion::Bisection, Inversion::Roots})
+            for (char mode : {'v', 'h', 'n'})
+                for (float tolerance : {1.0f, 0.1f, 0.001f})
+                    for (StartOnTarget rule : {StartOnTarget::Always, StartOnTarget::WhenSolved})
+                        compare(how, mode, tolerance, rule);
     }
+    allowWideLanes(true);
 }
 
 }  // namespace

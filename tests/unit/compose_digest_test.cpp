@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "app/state.h"
+#include "curvemath/curvemath.h"
 #include "curves/curves.h"
 #include "morph/morph.h"
 #include "panels/panels.h"
@@ -422,9 +423,19 @@ TEST(ComposeDigest, EveryCompositionMatchesTheRecordedEngine) {
         ASSERT_TRUE(row.net == c.net && row.moment == c.moment && row.level == c.level &&
                     row.bisection == c.bisection && row.view == c.view)
             << "table row " << i << " is not " << describe(c);
-        const Digests d = compose(c);
-        EXPECT_TRUE(d == row.digests) << describe(c) << ": " << differences(d, row.digests);
     }
+    // Both instruction sets of the searches that run many at a time (where the
+    // processor has the wider one; else both runs take the same path).
+    for (bool wide : {true, false}) {
+        allowWideLanes(wide);
+        SCOPED_TRACE(wideLanesInUse() ? "AVX2 lanes" : "SSE2 lanes");
+        for (size_t i = 0; i < cases.size(); ++i) {
+            const Digests d = compose(cases[i]);
+            EXPECT_TRUE(d == kTable[i].digests)
+                << describe(cases[i]) << ": " << differences(d, kTable[i].digests);
+        }
+    }
+    allowWideLanes(true);
 }
 
 }  // namespace
