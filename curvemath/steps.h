@@ -24,13 +24,9 @@ struct ScalarOps {
 // The Catmull-Rom segment with coefficients c0..c3 at the float t, as catmullRomAt
 // computes it: t^2 and t^3 rounded to float, the sum in double rounded to float.
 // (Always inlined, so that each of batch.cpp's instruction sets compiles its own.)
-template <typename Ops>
-[[gnu::always_inline]] inline typename Ops::Value segmentValue(typename Ops::Value c0,
-                                                               typename Ops::Value c1,
-                                                               typename Ops::Value c2,
-                                                               typename Ops::Value c3,
-                                                               typename Ops::Value t) {
-    using V = typename Ops::Value;
+template <typename Ops, typename V = typename Ops::Value>
+[[gnu::always_inline]] inline V segmentValue(const V& c0, const V& c1, const V& c2, const V& c3,
+                                             const V& t) {
     const V t2 = Ops::roundToFloat(t * t);
     const V t3 = Ops::roundToFloat(t * t2);
     return Ops::roundToFloat(((c0 + t * c1) + t2 * c2) + t3 * c3);
@@ -44,7 +40,8 @@ constexpr double kDeterminantFloor = 1e-8;
 // (dr, ds), as the general iteration forms them for degree 3, where b0 = d0 = 1
 // and multiplying by them is left out (it changes no value).
 template <typename Ops, typename D = typename Ops::Value>
-[[gnu::always_inline]] inline void bairstowCubicStep(D a1, D a2, D a3, D r, D s, D& dr, D& ds) {
+[[gnu::always_inline]] inline void bairstowCubicStep(const D& a1, const D& a2, const D& a3,
+                                                     const D& r, const D& s, D& dr, D& ds) {
     const D b1 = a1 - r;
     const D b2 = (a2 - r * b1) - s;
     const D b3 = (a3 - r * b2) - s * b1;

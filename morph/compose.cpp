@@ -85,15 +85,15 @@ void warpHalfOfTheRows(const void* context, int part) {
 }
 
 // A thread's columns of the middle panel need only its own columns of the warps:
-// each block of them is finished while the warps' block is still in the cache.
+// each chunk of them is finished while the warps' chunk is still in the cache.
 void warpHalfOfTheColumns(const void* context, int part) {
     const Warps& warps = *static_cast<const Warps*>(context);
     const int first = part == 0 ? 0 : kSplitColumn;
     const int end = part == 0 ? kSplitColumn : kWorkWidth;
-    for (int block = first; block < end; block += kColumnBlock) {
-        const int blockEnd = std::min(block + kColumnBlock, end);
-        warpColumns(warps.jobs, warps.count, morph.scratch[part], block, blockEnd);
-        finishColumns(warps, block, blockEnd);
+    for (int chunk = first; chunk < end; chunk += kMaxLinesAtOnce) {
+        const int chunkEnd = std::min(chunk + kMaxLinesAtOnce, end);
+        warpColumns(warps.jobs, warps.count, morph.scratch[part], chunk, chunkEnd);
+        finishColumns(warps, chunk, chunkEnd);
     }
 }
 

@@ -58,9 +58,9 @@ using ColumnRows = std::array<int, kWorkHeight>;
 constexpr int kNoSourceRow = -1;
 constexpr int kColumnBlock = 16;  // columns found before they are written
 
-// Scan lines whose crossings are searched together, a block of columns or as many
-// rows: a curve's searches of them run side by side.
-constexpr int kMaxLinesAtOnce = kColumnBlock;
+// Scan lines whose crossings are searched together: a curve's searches of them run
+// side by side, and its segments' tables serve them all.
+constexpr int kMaxLinesAtOnce = 64;
 using ChunkCrossings = std::array<RangeCrossings, kMaxLinesAtOnce>;
 
 // What one thread of the engine works in while it warps lines of one picture, or

@@ -259,25 +259,29 @@ void warpRows(const WarpJob* jobs, int count, WarpScratch& scratch, int first, i
 void warpColumns(const WarpJob* jobs, int count, WarpScratch& scratch, int first, int end) {
     count = std::clamp(count, 1, kPicturesAtOnce);
     const int level = jobs[0].level;
+    const bool maps = level == kQualityLinear || curvilinear(level);
     int n[kPicturesAtOnce];
-    for (int block = first; block < end; block += kColumnBlock) {
-        const int width = std::min(kColumnBlock, end - block);
-        findLineCrossings(scratch, jobs, count, ScanPass::Column, block, block + width);
-        for (int c = block; c < block + width; ++c) {
-            listLineCrossings(scratch, jobs, count, ScanPass::Column, c, c - block, n);
-            int* rows[kPicturesAtOnce];
-            for (int j = 0; j < count; ++j) rows[j] = scratch.columnRows[j][c - block].data();
-            if (level == kQualityLinear) {
-                for (int j = 0; j < count; ++j)
-                    columnSourceRowsLinear(scratch.lists[j], n[j], rows[j]);
-            } else if (curvilinear(level)) {
-                curvilinearLineIndices(scratch, jobs, count, ScanPass::Column, n, rows);
+    for (int chunk = first; chunk < end; chunk += kMaxLinesAtOnce) {
+        const int chunkEnd = std::min(chunk + kMaxLinesAtOnce, end);
+        findLineCrossings(scratch, jobs, count, ScanPass::Column, chunk, chunkEnd);
+        for (int block = chunk; block < chunkEnd; block += kColumnBlock) {
+            const int width = std::min(kColumnBlock, chunkEnd - block);
+            for (int c = block; c < block + width; ++c) {
+                listLineCrossings(scratch, jobs, count, ScanPass::Column, c, c - chunk, n);
+                int* rows[kPicturesAtOnce];
+                for (int j = 0; j < count; ++j) rows[j] = scratch.columnRows[j][c - block].data();
+                if (level == kQualityLinear) {
+                    for (int j = 0; j < count; ++j)
+                        columnSourceRowsLinear(scratch.lists[j], n[j], rows[j]);
+                } else if (maps) {
+                    curvilinearLineIndices(scratch, jobs, count, ScanPass::Column, n, rows);
+                }
             }
+            if (!maps) continue;
+            for (int j = 0; j < count; ++j)
+                copyColumns(*jobs[j].rowPass, *jobs[j].output, block, width,
+                            scratch.columnRows[j].data());
         }
-        if (level != kQualityLinear && !curvilinear(level)) continue;
-        for (int j = 0; j < count; ++j)
-            copyColumns(*jobs[j].rowPass, *jobs[j].output, block, width,
-                        scratch.columnRows[j].data());
     }
 }
 
