@@ -32,27 +32,10 @@ namespace sse2 {
 
 using Doubles = double __attribute__((vector_size(16)));
 using Floats = float __attribute__((vector_size(8)));
-// What comparing two Doubles gives: all bits of a lane set where true. (Taking any
-// other integer vector type instead makes the compiler convert lane by lane.)
-using Masks = decltype(Doubles{} < Doubles{});
 constexpr int kWidth = 2;
-
-struct VectorOps {
-    using Value = Doubles;
-    using Mask = Masks;
-    static Doubles roundToFloat(Doubles x) {
-        return __builtin_convertvector(__builtin_convertvector(x, Floats), Doubles);
-    }
-    // A mask must come from comparisons (and their &, |, ~) made in the same step:
-    // a mask kept in memory between steps is not known to be all-ones or all-zeros
-    // per lane, and the compiler then chooses lane by lane. So flags that live
-    // across steps are kept as doubles (1 set, 0 clear).
-    static Doubles select(Masks m, Doubles a, Doubles b) { return m ? a : b; }
-    static Doubles magnitude(Doubles x) {
-        return reinterpret_cast<Doubles>(reinterpret_cast<Masks>(x) & (Masks{} + INT64_MAX));
-    }
-    static int signBits(Masks m) { return _mm_movemask_pd(reinterpret_cast<__m128d>(m)); }
-};
+int laneSigns(__m128d v) {
+    return _mm_movemask_pd(v);
+}
 
 #include "curvemath/lanes.inc"
 
@@ -72,21 +55,10 @@ namespace avx2 {
 
 using Doubles = double __attribute__((vector_size(32)));
 using Floats = float __attribute__((vector_size(16)));
-using Masks = decltype(Doubles{} < Doubles{});
 constexpr int kWidth = 4;
-
-struct VectorOps {
-    using Value = Doubles;
-    using Mask = Masks;
-    static Doubles roundToFloat(Doubles x) {
-        return __builtin_convertvector(__builtin_convertvector(x, Floats), Doubles);
-    }
-    static Doubles select(Masks m, Doubles a, Doubles b) { return m ? a : b; }
-    static Doubles magnitude(Doubles x) {
-        return reinterpret_cast<Doubles>(reinterpret_cast<Masks>(x) & (Masks{} + INT64_MAX));
-    }
-    static int signBits(Masks m) { return _mm256_movemask_pd(reinterpret_cast<__m256d>(m)); }
-};
+int laneSigns(__m256d v) {
+    return _mm256_movemask_pd(v);
+}
 
 #include "curvemath/lanes.inc"
 

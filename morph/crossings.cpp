@@ -62,9 +62,12 @@ struct Attempt {
 };
 
 // The crossings of curve c with `lines` scan lines at coordinates v[0 .. lines - 1],
-// into ranges[i].found[slot] / .at[slot]: the same search as findCrossing, every
-// line's search of a segment run together in one batch, and the lines whose
-// segment fails trying the next one in the next batch.
+// into ranges[i].found[slot] / .at[slot]. For each line the search starts at the
+// segment that ends at the first point past the line and tries the segments after
+// it up to the last one; the first whose parameter is found gives the crossing,
+// the other coordinate read off the same segment at that parameter. Every line's
+// search of a segment runs in one batch; the lines whose segment fails try the next
+// one in the next batch.
 void searchCurve(SegmentBatch& batch, int c, const float* v, int lines, ScanPass pass,
                  Inversion how, RangeCrossings* ranges, int slot) {
     for (int i = 0; i < lines; ++i) ranges[i].found[slot] = false;
@@ -198,40 +201,11 @@ void appendRecorded(const float* from, int count) {
 // the crossing's x reported. Column pass: the x of a horizontal curve rises along
 // it and the column's x is searched, the crossing's y reported.
 bool findCrossing(int c, float v, ScanPass pass, Inversion how, float& other) {
-    if (c < 0 || c >= kCurveNumbers) return false;
-    const int n = store.pointCount[c];
-    if (n < kMinPointsForCrossing || n > kMaxPointsPerCurve) return false;
-
-    const bool row = pass == ScanPass::Row;
-    const int searched = row ? 1 : 0;
-    const int reported = row ? 0 : 1;
-
-    // Start at the segment that ends at the first point past the line.
-    int k = 0;
-    const int examined = row ? n : n - 1;
-    for (int i = 0; i < examined; ++i) {
-        const float p = pointCoordinate(c, i, searched);
-        if (row ? p < v : p > v) {
-            k = i - 1;
-            break;
-        }
-    }
-
-    for (; k <= n - 2; ++k) {
-        const float s0 = pointCoordinate(c, k - 1, searched);
-        const float s1 = pointCoordinate(c, k, searched);
-        const float s2 = pointCoordinate(c, k + 1, searched);
-        const float s3 = pointCoordinate(c, k + 2, searched);
-        const CatmullRomCoefficients segment = catmullRomCoefficients(s0, s1, s2, s3);
-        const float t = segmentParameter(how, row ? 'v' : 'h', kCrossingTolerance,
-                                         StartOnTarget::Always, segment, v);
-        if (t == -1.0f) continue;
-        other = catmullRomValue(
-            t, pointCoordinate(c, k - 1, reported), pointCoordinate(c, k, reported),
-            pointCoordinate(c, k + 1, reported), pointCoordinate(c, k + 2, reported));
-        return true;
-    }
-    return false;
+    thread_local SegmentBatch batch;  // large: not on the stack
+    RangeCrossings range;
+    searchCurve(batch, c, &v, 1, pass, how, &range, 0);
+    if (range.found[0]) other = range.at[0];
+    return range.found[0];
 }
 
 // The intermediate range and the morph panel are the same for both pictures of
