@@ -232,9 +232,10 @@ TEST_F(CurvilinearTest, CountsBeyondThePlotsStayInsideThem) {
     for (int level : {2, 3}) {
         for (int n : {0, 1, 49, 99, 1000}) {
             SCOPED_TRACE(testing::Message() << "level " << level << " n " << n);
-            scratch().recorded[0] = 5.0f;
+            // What follows the plots in the scratch: the second picture's lists.
+            scratch().lists[1].sourceCrossings[0] = 5.0f;
             const auto index = indicesFor(ScanPass::Row, level, n);
-            EXPECT_EQ(scratch().recorded[0], 5.0f);
+            EXPECT_EQ(scratch().lists[1].sourceCrossings[0], 5.0f);
             for (int p : index) {
                 ASSERT_GE(p, 0);
                 ASSERT_LT(p, kWorkWidth);
