@@ -291,7 +291,15 @@ void solveCatmullRomCubic(float roots[3], float target, float p0, float p1, floa
 // or when they are all NaN for want of a cubic term, the roots of the quadratic or
 // the line that remains, found by the same factor solver.
 void solveCatmullRomSegment(float roots[3], float target, const CatmullRomCoefficients& c) {
-    solveSegmentCubic(roots, target, c);
+    if (c.c3 == 0.0f && c.c2 == 0.0f) {
+        // Normalising by the zero leading coefficient makes the x^2 coefficient 0/0,
+        // a NaN that every step of the cubic's solution carries into every slot; the
+        // cubic is not solved for that (level 3's crossing numbers run along such
+        // segments, one search in two).
+        roots[0] = roots[1] = roots[2] = std::numeric_limits<float>::quiet_NaN();
+    } else {
+        solveSegmentCubic(roots, target, c);
+    }
     const bool allNaN = std::isnan(roots[0]) && std::isnan(roots[1]) && std::isnan(roots[2]);
     if (!allNaN || c.c3 != 0.0f) return;
     const double constant = static_cast<double>(c.c0) - target;
