@@ -1,10 +1,15 @@
 // Opening a photo: a 12-megapixel JPEG (4000 x 3000, as a phone takes it) decoded,
-// turned upright and resampled onto the grid.
+// turned upright and resampled onto the grid. Writing one frame of the animation.
 #include <benchmark/benchmark.h>
+#include <unistd.h>
 
+#include <algorithm>
 #include <cstdint>
+#include <cstdlib>
+#include <string>
 #include <vector>
 
+#include "export/export.h"
 #include "panels/panels.h"
 #include "tests/support/picture_files.h"
 
@@ -46,5 +51,23 @@ BENCHMARK(decodeJpeg12Megapixels)
     ->Arg(0)
     ->Arg(1)
     ->Unit(benchmark::kMillisecond);
+
+// Writing one frame of the animation: rows turned, BMP encoded, written under a
+// temporary name, synced to the disk and renamed. Real time: the sync is a wait.
+void writeFrame(benchmark::State& state) {
+    char directory[] = "/tmp/mw-frame-bench-XXXXXX";
+    if (mkdtemp(directory) == nullptr) {
+        state.SkipWithError("cannot make a temporary directory");
+        return;
+    }
+    const std::vector<uint8_t> samples = photoSamples(mw::kWorkWidth, mw::kWorkHeight);
+    std::copy(samples.begin(), samples.end(), mw::images.morphImage.begin());
+    const std::string path = std::string(directory) + "/img_seq_0.500000.BMP";
+    for (auto _ : state)
+        if (!mw::writeFrame(path.c_str())) state.SkipWithError("the frame was not written");
+    unlink(path.c_str());
+    rmdir(directory);
+}
+BENCHMARK(writeFrame)->UseRealTime()->Unit(benchmark::kMillisecond);
 
 }  // namespace
