@@ -16,6 +16,12 @@ void advanceAnimation();
 // appears under `path` only whole (written as `path`.part, synced, renamed); on any
 // failure nothing is left, and one line on stderr gives the path and the reason.
 bool writeFrame(const char* path);
+// The animation's way: the rows are turned into frameImage and handed to the frame
+// writer's thread, which writes them to `path` as writeFrame does while the next
+// step composes. One frame at a time: waits first for the one before.
+void queueFrame(const char* path);
+// Returns once every frame handed over is written or reported.
+void finishFrames();
 
 // The directory layer: no shell, and symbolic links are never followed.
 // Removes `name` if it is a directory (with everything in it) or a symbolic link

@@ -20,12 +20,13 @@ cmake --build build-sanitize -j"$jobs" --target unit_tests
 # The random-gesture soak at length under the sanitizers (fixed seeds, printed).
 (cd build-sanitize && SOAK_EVENTS="${SOAK_EVENTS:-40000}" ./tests/unit_tests --gtest_filter='Soak.*')
 
-# The morph engine's tests under ThreadSanitizer: a composition runs on two threads.
+# The morph engine's and the animation's tests under ThreadSanitizer: a composition
+# runs on two threads, and frames are written by a thread of their own.
 cmake -S . -B build-tsan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DBUILD_TESTING=ON \
       -DWORKSTATION_TSAN=ON
 cmake --build build-tsan -j"$jobs" --target unit_tests
 (cd build-tsan && TSAN_OPTIONS=halt_on_error=1 ./tests/unit_tests \
-    --gtest_filter='ComposeDigest.*:ComposeTest.*:WarpTest.*:CurvilinearTest.*:CrossingsTest.*')
+    --gtest_filter='ComposeDigest.*:ComposeTest.*:WarpTest.*:CurvilinearTest.*:CrossingsTest.*:AnimationTest.*')
 
 # A bounded run of the picture-loading fuzz target (clang, libFuzzer).
 tools/fuzz-pictures.sh "${FUZZ_SECONDS:-60}"

@@ -13,6 +13,7 @@
 
 #include "app/state.h"
 #include "curves/curves.h"
+#include "export/export.h"
 #include "morph/morph.h"
 #include "panels/panels.h"
 #include "tests/support/gl_double.h"
@@ -28,8 +29,10 @@ void restart(Record& record) {
 }
 
 // Puts every process-wide record back to its start: the program state, the curve
-// store, the morph state, the picture buffers and the GL double.
+// store, the morph state, the picture buffers and the GL double, once the frame
+// writer is done.
 inline void resetProgram() {
+    mw::finishFrames();  // a frame still being written reads frameImage
     restart(mw::state);
     restart(mw::store);
     restart(mw::morph);

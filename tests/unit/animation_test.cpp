@@ -47,6 +47,7 @@ std::vector<std::string> runSteps(int limit, std::vector<float>* values = nullpt
         names.emplace_back(state.sequencePath.data());
         if (values) values->push_back(state.morphT);
     }
+    finishFrames();
     return names;
 }
 
@@ -62,7 +63,10 @@ protected:
         root = dir.root;
         home = dir.home;
     }
-    void TearDown() override { testfixtures::leaveTemporaryDirectory({root, home}); }
+    void TearDown() override {
+        finishFrames();
+        testfixtures::leaveTemporaryDirectory({root, home});
+    }
     fs::path root, home;
 };
 
@@ -223,6 +227,7 @@ TEST_F(AnimationTest, EachStepWritesTheComposedPicture) {
     advanceAnimation();
     EXPECT_EQ(gldouble::count("glTexImage2D"), 1);       // one composition per step
     EXPECT_EQ(gldouble::count("glutPostRedisplay"), 1);  // which asks for the next step
+    finishFrames();
     int width = 0, height = 0, channels = 0;
     unsigned char* decoded =
         SOIL_load_image("IMAGE_SEQUENCE_1/img_seq_0.010000.BMP", &width, &height, &channels, 0);
@@ -235,6 +240,17 @@ TEST_F(AnimationTest, EachStepWritesTheComposedPicture) {
                      images.morphImage[(kWorkHeight - 1 - r) * kWorkRowBytes + k];
     SOIL_free_image_data(decoded);
     EXPECT_EQ(wrong, 0);
+}
+
+// The frame writer's thread writes each frame as it was handed over, while the next
+// step already composes into morphImage.
+TEST_F(AnimationTest, HandedOverFrameIsThePictureOfItsStep) {
+    fillAsymmetric();
+    ASSERT_TRUE(writeFrame("direct.BMP"));
+    queueFrame("queued.BMP");
+    images.morphImage.fill(0);  // the next step's composition
+    finishFrames();
+    EXPECT_TRUE(readBytes("queued.BMP") == readBytes("direct.BMP"));
 }
 
 // Root writes through permission bits; a working directory that was removed
