@@ -50,6 +50,9 @@ void advanceAnimation() {
                             static_cast<double>(state.morphT)))
         return;
     queueFrame(state.sequencePath.data());
+    // The pass that shows the end of the animation comes after every frame is on
+    // the disk: the window never says done while a frame is still being written.
+    if (!state.animationRunning) finishFrames();
 }
 
 }  // namespace mw

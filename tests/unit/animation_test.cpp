@@ -242,6 +242,15 @@ TEST_F(AnimationTest, EachStepWritesTheComposedPicture) {
     EXPECT_EQ(wrong, 0);
 }
 
+// Once the step that ends the animation returns, its frame is on the disk.
+TEST_F(AnimationTest, LastStepReturnsWithItsFrameWritten) {
+    startAnimation();
+    state.morphT = 0.995f;
+    advanceAnimation();
+    EXPECT_FALSE(state.animationRunning);
+    EXPECT_EQ(fs::file_size("IMAGE_SEQUENCE_1/img_seq_1.000000.BMP"), 54u + kWorkBytes);
+}
+
 // The frame writer's thread writes each frame as it was handed over, while the next
 // step already composes into morphImage.
 TEST_F(AnimationTest, HandedOverFrameIsThePictureOfItsStep) {
