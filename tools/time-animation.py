@@ -33,7 +33,7 @@ def time_animation(program, quality, roots):
         sequence = os.path.join(ws.workdir, "IMAGE_SEQUENCE_1")
         last = os.path.join(sequence, "img_seq_1.000000.BMP")
         start = time.monotonic()
-        ws._xdo("key", "a")
+        ws.press("a")
         while not (os.path.exists(last) and os.path.getsize(last) == FRAME_BYTES):
             h.check(ws.alive(), "the program died")
             h.check(time.monotonic() - start < 600, "no last frame after 10 minutes")

@@ -632,6 +632,10 @@ class Workstation:
         self._xdo("key", name)
         return self.settle(before if expect_change else None, timeout=timeout)
 
+    def press(self, name):
+        """Sends a key and returns at once: no screenshots while the program works."""
+        self._xdo("key", name)
+
     # -- output
 
     def screenshot(self):
