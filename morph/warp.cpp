@@ -59,12 +59,10 @@ bool curvilinear(int level) {
 // one four-byte word; the fourth byte is the next pixel's or the next row's, so the
 // caller keeps the last row, whose fourth byte would lie past the picture, to the
 // plain loop. Returns the first x it left to the plain loop.
-#pragma GCC push_options
-#pragma GCC target("avx2")
 namespace {
 
-int mapRowSpanAvx2(const uint8_t* rowBytes, int32_t* to, int a0, int b0, double q, int xStart,
-                   int xEnd) {
+[[gnu::target("avx2")]] int mapRowSpanAvx2(const uint8_t* rowBytes, int32_t* to, int a0, int b0,
+                                           double q, int xStart, int xEnd) {
     const __m128i steps = _mm_setr_epi32(0, 3, 6, 9);
     const __m256d scale = _mm256_set1_pd(q);
     const __m256d three = _mm256_set1_pd(3.0);
@@ -92,7 +90,6 @@ int mapRowSpanAvx2(const uint8_t* rowBytes, int32_t* to, int a0, int b0, double 
 }
 
 }  // namespace
-#pragma GCC pop_options
 
 int nextPixelOffset(float v) {
     if (std::isnan(v)) return 3;  // as for 0
@@ -106,11 +103,16 @@ void mapRowLinear(const LineLists& lists, const WorkImage& input, WarpImage& row
     const bool lanes = row < kWorkHeight - 1 && wideLanesInUse();
     const auto& src = lists.sourceCrossings;
     const auto& dst = lists.morphCrossings;
+    // An interval ends where the next one starts: each crossing is converted once.
+    int sourceNext = nextPixelOffset(rowByteScale(src[0], sourceLeft)) - 3;
+    int morphNext = nextPixelOffset(rowByteScale(dst[0], morphLeft)) - 3;
     for (int j = 0; j < n; ++j) {
-        const int a0 = nextPixelOffset(rowByteScale(src[j], sourceLeft)) - 3;
-        const int a1 = nextPixelOffset(rowByteScale(src[j + 1], sourceLeft)) - 3;
-        const int b0 = nextPixelOffset(rowByteScale(dst[j], morphLeft)) - 3;
-        const int b1 = nextPixelOffset(rowByteScale(dst[j + 1], morphLeft)) - 3;
+        const int a0 = sourceNext;
+        const int b0 = morphNext;
+        sourceNext = nextPixelOffset(rowByteScale(src[j + 1], sourceLeft)) - 3;
+        morphNext = nextPixelOffset(rowByteScale(dst[j + 1], morphLeft)) - 3;
+        const int a1 = sourceNext;
+        const int b1 = morphNext;
         const int destinationSpan = b1 - 3 - b0;
         const int sourceSpan = a1 - 3 - a0;
         // A one-pixel destination has ratio 0 and no finite scale: it takes the
