@@ -8,7 +8,8 @@ namespace mw {
 // "IMAGE_SEQUENCE_<n>" directory, animation running.
 void startAnimation();
 // One step per display pass while the animation runs: morphT + 0.01 (clamped to
-// 1, which ends the animation), recompose, write the frame.
+// 1, which ends the animation), recompose, hand the frame to the frame writer;
+// the step that ends the animation returns once its frame is written.
 void advanceAnimation();
 
 // Writes morphImage (bottom row first) to `path` as a 256 x 293 24-bit BMP, top
