@@ -49,8 +49,6 @@ bool curvilinear(int level) {
     return level == kQualitySimple || level == kQualityPrecise;
 }
 
-}  // namespace
-
 // The plain loop of mapRowLinear, four pixels a step, where the processor has AVX2
 // (chosen at run time, with the searches' lanes): the same conversion, product and
 // truncation in double lanes. The pixel start 3 * (d / 3) comes from trunc(d / 3.0):
@@ -59,8 +57,6 @@ bool curvilinear(int level) {
 // one four-byte word; the fourth byte is the next pixel's or the next row's, so the
 // caller keeps the last row, whose fourth byte would lie past the picture, to the
 // plain loop. Returns the first x it left to the plain loop.
-namespace {
-
 [[gnu::target("avx2")]] int mapRowSpanAvx2(const uint8_t* rowBytes, int32_t* to, int a0, int b0,
                                            double q, int xStart, int xEnd) {
     const __m128i steps = _mm_setr_epi32(0, 3, 6, 9);
