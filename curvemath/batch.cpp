@@ -3,99 +3,353 @@
 // one search at a time leaves the processor idle most of the time. Here
 // kVectors * kWidth searches advance side by side in the lanes of vector registers;
 // when those of a vector have ended, the next searches take it. Every step in a
-// lane does the same operations in the same order as segmentParameter, so every
-// result is the same float. The kernels (lanes.inc) are built twice: for SSE2,
-// which every x86-64 processor has, and for AVX2, used where the processor has it.
+// lane is a step of steps.h, as the search one at a time takes it, so every result
+// is the same float. The kernels are built for SSE2 and for AVX2
+// (instruction_set.h); everything below that works on vectors is always inlined.
 
-// The step templates of steps.h are always inlined into the kernels, so no vector
-// crosses a call: the note the compiler gives about 32-byte vectors in templates
-// built for SSE2 (the AVX2 kernels instantiate them) does not apply.
+// A function that returns a vector of four doubles draws the compiler's warning that
+// such values are returned differently with AVX, when it is built for SSE2. No such
+// function is ever called: every one is inlined into the build for its own
+// instruction set (instruction_set.h).
 #pragma GCC diagnostic ignored "-Wpsabi"
 
-#include <immintrin.h>
-
-#include <algorithm>
 #include <atomic>
 #include <cmath>
 #include <cstdint>
 #include <limits>
 
 #include "curvemath/curvemath.h"
+#include "curvemath/instruction_set.h"
 #include "curvemath/steps.h"
 
 namespace mw {
 
 namespace {
 
-// The kernels for every x86-64 processor: SSE2, two doubles per vector.
-namespace sse2 {
+// The operations of steps.h on the vectors of one instruction set. What comparing
+// two vectors gives (all bits of a lane set where true) is their mask; taking any
+// other integer vector type instead makes the compiler convert lane by lane.
+template <typename Isa>
+struct VectorOps {
+    using Value = typename Isa::Doubles;
+    using Mask = decltype(Value{} < Value{});
+    [[gnu::always_inline]] static Value roundToFloat(const Value& x) {
+        return __builtin_convertvector(__builtin_convertvector(x, typename Isa::Floats), Value);
+    }
+    // A mask must come from comparisons (and their &, |, ~) made in the same step:
+    // a mask kept in memory between steps is not known to be all-ones or all-zeros
+    // per lane, and the compiler then chooses lane by lane. So flags that live
+    // across steps are kept as doubles (1 set, 0 clear).
+    [[gnu::always_inline]] static Value select(const Mask& m, const Value& a, const Value& b) {
+        return m ? a : b;
+    }
+    [[gnu::always_inline]] static Value magnitude(const Value& x) {
+        return reinterpret_cast<Value>(reinterpret_cast<Mask>(x) & (Mask{} + INT64_MAX));
+    }
+    // Whether any lane is set: the lanes folded together with |.
+    [[gnu::always_inline]] static bool anySet(const Mask& m) {
+        if constexpr (Isa::kWidth == 4) {
+            const Mask half = m | __builtin_shufflevector(m, m, 2, 3, 0, 1);
+            return (half | __builtin_shufflevector(half, half, 1, 0, 3, 2))[0] != 0;
+        } else {
+            static_assert(Isa::kWidth == 2);
+            return (m | __builtin_shufflevector(m, m, 1, 0))[0] != 0;
+        }
+    }
+};
 
-using Doubles = double __attribute__((vector_size(16)));
-using Floats = float __attribute__((vector_size(8)));
-constexpr int kWidth = 2;
-int laneSigns(__m128d v) {
-    return _mm_movemask_pd(v);
+constexpr int kVectors = 4;  // independent vectors in flight
+constexpr int kIdle = -1;
+
+// The vector of one value per lane. Vectors are written whole: a lane written alone
+// and then read back as part of its vector stalls the read.
+template <typename Doubles, int kWidth>
+[[gnu::always_inline]] inline Doubles vectorOf(const double (&values)[kWidth]) {
+    Doubles v{};
+    for (int w = 0; w < kWidth; ++w) v[w] = values[w];
+    return v;
 }
 
-#include "curvemath/lanes.inc"
+bool finite(const CatmullRomCoefficients& c, float target) {
+    return std::isfinite(c.c0) && std::isfinite(c.c1) && std::isfinite(c.c2) &&
+           std::isfinite(c.c3) && std::isfinite(target);
+}
 
-}  // namespace sse2
+// The bisection of bisectSegment over [0, 1], one search per lane. The direction is
+// a template argument: a mask chosen at run time between two comparisons is no
+// longer known to be a comparison (see VectorOps::select).
+template <typename Isa, bool falling>
+struct BisectionLanes {
+    using Ops = VectorOps<Isa>;
+    using Doubles = typename Isa::Doubles;
+    using Masks = typename Ops::Mask;
+    static constexpr int kWidth = Isa::kWidth;
+
+    const SegmentBatch* batch;
+    float tolerance;
+    Doubles low[kVectors], high[kVectors], target[kVectors];
+    Doubles c0[kVectors], c1[kVectors], c2[kVectors], c3[kVectors];
+    Doubles result[kVectors];   // the midpoint that hit, or -1 where a search ended without
+    Doubles running[kVectors];  // 1 in lanes whose search has not ended, else 0
+
+    // The searches about to enter one vector, lane by lane.
+    struct Start {
+        double low[kWidth], high[kWidth], target[kWidth];
+        double c0[kWidth], c1[kWidth], c2[kWidth], c3[kWidth], running[kWidth];
+    };
+
+    // Lane w of `start` takes search s over [0, 1]; false when the search needs no
+    // lane, being out of reach (its parameter is then -1).
+    [[gnu::always_inline]] bool prepare(Start& start, int w, const SegmentSearch& s,
+                                        float& parameter) const {
+        const CatmullRomCoefficients& c = batch->segments[s.segment];
+        if (segmentOutOfReach(c, tolerance, s.target)) {
+            parameter = -1.0f;
+            return false;
+        }
+        start.low[w] = 0.0;
+        start.high[w] = 1.0;
+        start.target[w] = s.target;
+        start.c0[w] = c.c0;
+        start.c1[w] = c.c1;
+        start.c2[w] = c.c2;
+        start.c3[w] = c.c3;
+        start.running[w] = 1.0;
+        return true;
+    }
+
+    // A lane without a search: the constant 0 on a closed interval, ended before it
+    // starts.
+    [[gnu::always_inline]] void leaveIdle(Start& start, int w) const {
+        start.low[w] = start.high[w] = start.target[w] = 0.0;
+        start.c0[w] = start.c1[w] = start.c2[w] = start.c3[w] = 0.0;
+        start.running[w] = 0.0;
+    }
+
+    [[gnu::always_inline]] void load(int v, const Start& start) {
+        low[v] = vectorOf<Doubles, kWidth>(start.low);
+        high[v] = vectorOf<Doubles, kWidth>(start.high);
+        result[v] = Doubles{} - 1.0;
+        running[v] = vectorOf<Doubles, kWidth>(start.running);
+        target[v] = vectorOf<Doubles, kWidth>(start.target);
+        c0[v] = vectorOf<Doubles, kWidth>(start.c0);
+        c1[v] = vectorOf<Doubles, kWidth>(start.c1);
+        c2[v] = vectorOf<Doubles, kWidth>(start.c2);
+        c3[v] = vectorOf<Doubles, kWidth>(start.c3);
+    }
+
+    // One step of every running search of vector v (steps::bisect, lane by lane); a
+    // search that ends keeps its interval and result from then on.
+    [[gnu::always_inline]] void step(int v) {
+        const Masks on = running[v] > 0.0;
+        const Doubles lo = low[v], hi = high[v], aim = target[v];
+        const Doubles tol = Doubles{} + static_cast<double>(tolerance);
+        const Doubles mid = steps::midpoint<Ops>(lo, hi);
+        const Doubles value = steps::segmentValue<Ops>(c0[v], c1[v], c2[v], c3[v], mid);
+        const Masks hit = steps::withinTolerance(value, tol, aim);
+        Doubles newLow = lo, newHigh = hi;
+        steps::narrow<Ops, falling>(mid, value, aim, on & ~hit, newLow, newHigh);
+        const Masks moved = (newLow != lo) | (newHigh != hi);
+        const Masks open = newHigh > newLow;
+        low[v] = newLow;
+        high[v] = newHigh;
+        result[v] = Ops::select(hit & on, mid, result[v]);
+        running[v] = Ops::select(on & ~hit & moved & open, Doubles{} + 1.0, Doubles{});
+    }
+
+    [[gnu::always_inline]] bool ended(int v) const { return !Ops::anySet(running[v] > 0.0); }
+    [[gnu::always_inline]] float finish(int v, int w, const SegmentSearch&) const {
+        return static_cast<float>(result[v][w]);
+    }
+};
+
+// solveCatmullRomSegment and acceptedRoot, one cubic per lane. Segments the lanes
+// do not take (no cubic term, or values that are not finite) are solved one at a
+// time, as segmentParameter does it.
+template <typename Isa>
+struct RootLanes {
+    using Ops = VectorOps<Isa>;
+    using Doubles = typename Isa::Doubles;
+    using Masks = typename Ops::Mask;
+    static constexpr int kWidth = Isa::kWidth;
+
+    const SegmentBatch* batch;
+    StartOnTarget rule;
+    Doubles a1[kVectors], a2[kVectors], a3[kVectors], r[kVectors], s[kVectors];
+    Doubles r1[kVectors], s1[kVectors], r2[kVectors], s2[kVectors];  // one and two steps back
+    Doubles stepsTaken[kVectors];
+    Doubles converged[kVectors];  // 1 or 0, as running
+    Doubles running[kVectors];
+
+    struct Start {
+        double a1[kWidth], a2[kWidth], a3[kWidth], running[kWidth];
+    };
+
+    [[gnu::always_inline]] bool prepare(Start& start, int w, const SegmentSearch& search,
+                                        float& parameter) const {
+        const CatmullRomCoefficients& c = batch->segments[search.segment];
+        if (c.c3 == 0.0f || !finite(c, search.target)) {
+            parameter = segmentParameter(Inversion::Roots, 'n', 0.0f, rule, c, search.target);
+            return false;
+        }
+        // The cubic normalised to leading coefficient 1, as findQuadraticFactors does.
+        const double lead = c.c3;
+        start.a1[w] = c.c2 / lead;
+        start.a2[w] = c.c1 / lead;
+        start.a3[w] = (static_cast<double>(c.c0) - search.target) / lead;
+        start.running[w] = 1.0;
+        return true;
+    }
+
+    // A lane without a cubic: x^3 with the factor x^2, a zero correction at once.
+    [[gnu::always_inline]] void leaveIdle(Start& start, int w) const {
+        start.a1[w] = start.a2[w] = start.a3[w] = start.running[w] = 0.0;
+    }
+
+    [[gnu::always_inline]] void load(int v, const Start& start) {
+        a1[v] = vectorOf<Doubles, kWidth>(start.a1);
+        a2[v] = vectorOf<Doubles, kWidth>(start.a2);
+        a3[v] = vectorOf<Doubles, kWidth>(start.a3);
+        running[v] = vectorOf<Doubles, kWidth>(start.running);
+        r[v] = Ops::select(running[v] > 0.0, Doubles{} + steps::kCubicTrialR, Doubles{});
+        s[v] = Ops::select(running[v] > 0.0, Doubles{} + steps::kCubicTrialS, Doubles{});
+        r1[v] = s1[v] = r2[v] = s2[v] = Doubles{} + std::numeric_limits<double>::quiet_NaN();
+        stepsTaken[v] = Doubles{};
+        converged[v] = Doubles{};
+    }
+
+    // One step of every running cubic of vector v. A lane takes the steps of the first
+    // tolerance, and hands its cubic to the iteration one at a time (finish) if it
+    // has not converged by then or its factor comes back to one it had one or two
+    // steps before: the iteration one at a time skips such cycles. (A factor counts
+    // as repeated only when equal and not zero: equal doubles other than zeros have
+    // the same bits.)
+    [[gnu::always_inline]] void step(int v) {
+        const Masks on = running[v] > 0.0;
+        const Doubles rv = r[v], sv = s[v];
+        const Masks repeated = (((rv == r1[v]) & (sv == s1[v])) | ((rv == r2[v]) & (sv == s2[v]))) &
+                               (rv != 0.0) & (sv != 0.0);
+        const Masks stepping = on & ~repeated;
+        Doubles dr, ds;
+        steps::bairstowCubicStep<Ops>(a1[v], a2[v], a3[v], rv, sv, dr, ds);
+        r2[v] = r1[v];
+        s2[v] = s1[v];
+        r1[v] = rv;
+        s1[v] = sv;
+        r[v] = Ops::select(stepping, rv + dr, rv);
+        s[v] = Ops::select(stepping, sv + ds, sv);
+        const Doubles taken = stepsTaken[v] + 1.0;
+        stepsTaken[v] = Ops::select(stepping, taken, stepsTaken[v]);
+        const Doubles eps = Doubles{} + steps::toleranceOfStep(1);
+        const Masks done = steps::correctionEnds<Ops>(dr, ds, eps);
+        converged[v] = Ops::select(stepping & done, Doubles{} + 1.0, converged[v]);
+        const Masks more = taken < static_cast<double>(steps::kStepsAtStartTolerance);
+        running[v] = Ops::select(stepping & ~done & more, Doubles{} + 1.0, Doubles{});
+    }
+
+    [[gnu::always_inline]] bool ended(int v) const { return !Ops::anySet(running[v] > 0.0); }
+
+    [[gnu::always_inline]] float finish(int v, int w, const SegmentSearch& search) const {
+        const double a1w = a1[v][w];
+        double factorR = r[v][w], factorS = s[v][w];
+        if (converged[v][w] == 0.0) {
+            const int next = static_cast<int>(stepsTaken[v][w]) + 1;
+            steps::refineCubicFactor(a1w, a2[v][w], a3[v][w], factorR, factorS, next);
+        }
+        float roots[3] = {-1.0f, -1.0f, -1.0f};
+        steps::cubicRootSlots(roots, a1w, factorR, factorS);
+        return acceptedRoot(roots, batch->segments[search.segment].c0, search.target, rule);
+    }
+};
+
+// Runs every search through the lanes: a vector takes the next searches once all of
+// its lanes have ended (one test of the lanes per vector and step), so its lanes
+// are always written whole.
+template <typename Lanes>
+[[gnu::always_inline]] inline void runLanes(Lanes& lanes, const SegmentSearch* searches, int count,
+                                            float* parameters) {
+    constexpr int kWidth = Lanes::kWidth;
+    int job[kVectors][kWidth];
+    int next = 0;
+    // Loads the next searches that need a lane into vector v; false if none is left.
+    const auto load = [&](int v) __attribute__((always_inline)) {
+        typename Lanes::Start start;
+        bool any = false;
+        for (int w = 0; w < kWidth; ++w) {
+            job[v][w] = kIdle;
+            while (next < count && job[v][w] == kIdle) {
+                const int j = next++;
+                if (lanes.prepare(start, w, searches[j], parameters[j])) job[v][w] = j;
+            }
+            if (job[v][w] == kIdle)
+                lanes.leaveIdle(start, w);
+            else
+                any = true;
+        }
+        lanes.load(v, start);
+        return any;
+    };
+    bool busy[kVectors];
+    int live = 0;  // vectors with a search in some lane
+    for (int v = 0; v < kVectors; ++v) live += busy[v] = load(v);
+    while (live > 0) {
+        for (int v = 0; v < kVectors; ++v) {
+            lanes.step(v);
+            if (!busy[v] || !lanes.ended(v)) continue;
+            for (int w = 0; w < kWidth; ++w) {
+                const int j = job[v][w];
+                if (j != kIdle) parameters[j] = lanes.finish(v, w, searches[j]);
+            }
+            busy[v] = load(v);
+            live += busy[v] ? 0 : -1;
+        }
+    }
+}
+
+template <typename Isa>
+[[gnu::always_inline]] inline void runSearches(Inversion how, char mode, float tolerance,
+                                               StartOnTarget rule, const SegmentBatch& batch,
+                                               const SegmentSearch* searches, int count,
+                                               float* parameters) {
+    if (how == Inversion::Roots) {
+        RootLanes<Isa> lanes{};
+        lanes.batch = &batch;
+        lanes.rule = rule;
+        runLanes(lanes, searches, count, parameters);
+        return;
+    }
+    if (mode == 'v') {
+        BisectionLanes<Isa, true> lanes{};
+        lanes.batch = &batch;
+        lanes.tolerance = tolerance;
+        runLanes(lanes, searches, count, parameters);
+    } else {
+        BisectionLanes<Isa, false> lanes{};
+        lanes.batch = &batch;
+        lanes.tolerance = tolerance;
+        runLanes(lanes, searches, count, parameters);
+    }
+}
+
+std::atomic<bool> avx2Allowed{true};
 
 }  // namespace
 
-// The same kernels with AVX2: four doubles per vector, chosen at run time where the
-// processor has it. Only the functions below get the wider instructions; the
-// build as a whole runs on any x86-64.
-#pragma GCC push_options
-#pragma GCC target("avx2")
-
-namespace {
-
-namespace avx2 {
-
-using Doubles = double __attribute__((vector_size(32)));
-using Floats = float __attribute__((vector_size(16)));
-constexpr int kWidth = 4;
-int laneSigns(__m256d v) {
-    return _mm256_movemask_pd(v);
+void allowAvx2(bool allowed) {
+    avx2Allowed.store(allowed);
 }
 
-#include "curvemath/lanes.inc"
-
-}  // namespace avx2
-
-}  // namespace
-
-#pragma GCC pop_options
-
-namespace {
-
-std::atomic<bool> wideLanesAllowed{true};
-
-bool processorHasAvx2() {
-    static const bool has = __builtin_cpu_supports("avx2");
-    return has;
-}
-
-}  // namespace
-
-void allowWideLanes(bool allowed) {
-    wideLanesAllowed.store(allowed);
-}
-
-bool wideLanesInUse() {
-    return wideLanesAllowed.load() && processorHasAvx2();
+bool avx2InUse() {
+    static const bool processorHasAvx2 = __builtin_cpu_supports("avx2");
+    return processorHasAvx2 && avx2Allowed.load();
 }
 
 void segmentParameters(Inversion how, char mode, float tolerance, StartOnTarget rule,
-                       SegmentBatch& batch, int segmentCount, const SegmentSearch* searches,
-                       int count, float* parameters) {
-    if (wideLanesInUse())
-        avx2::runSearches(how, mode, tolerance, rule, batch, segmentCount, searches, count,
-                          parameters);
-    else
-        sse2::runSearches(how, mode, tolerance, rule, batch, segmentCount, searches, count,
-                          parameters);
+                       const SegmentBatch& batch, const SegmentSearch* searches, int count,
+                       float* parameters) {
+    withInstructionSet([&](auto isa) __attribute__((always_inline)) {
+        runSearches<decltype(isa)>(how, mode, tolerance, rule, batch, searches, count, parameters);
+    });
 }
 
 }  // namespace mw

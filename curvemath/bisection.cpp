@@ -9,8 +9,8 @@ namespace mw {
 
 namespace {
 
-// Segments whose coefficients are this large (or not finite) get no bound: the
-// search runs as it always did.
+// Segments whose coefficients are this large (or not finite) get no bound, and
+// their searches run in full.
 constexpr double kLargestBounded = 1e30;
 
 }  // namespace
@@ -27,10 +27,10 @@ constexpr double kLargestBounded = 1e30;
 // every value lies in [lowest, highest] below, whose margin of size * 2^-20 covers
 // both with room to spare.
 //
-// The tolerance test passes for v only if v + tol > target and v - tol < target
-// (in double). Rounded sums keep the order of their operands: every v <= highest
-// has v + tol <= highest + tol, so when highest + tol <= target no value passes;
-// likewise when lowest - tol >= target.
+// Rounded sums keep the order of their operands: every v <= highest has v + tol <=
+// highest + tol, so when highest does not reach up to the target no value does, and
+// likewise when lowest does not reach down to it (steps.h: the tolerance test's
+// two halves).
 bool segmentOutOfReach(const CatmullRomCoefficients& c, float tolerance, float target) {
     const double c0 = c.c0, c1 = c.c1, c2 = c.c2, c3 = c.c3;
     // Most searches aim between the segment's ends, which it passes through: no
@@ -45,15 +45,16 @@ bool segmentOutOfReach(const CatmullRomCoefficients& c, float tolerance, float t
     const double lowest = std::min({c0, b1, b2, b3}) - margin;
     const double highest = std::max({c0, b1, b2, b3}) + margin;
     const double tol = tolerance;
-    return highest + tol <= target || lowest - tol >= target;
+    const double aim = target;
+    return !steps::reachesUpTo(highest, tol, aim) || !steps::reachesDownTo(lowest, tol, aim);
 }
 
 // A search that cannot succeed returns -1.0f whichever way it runs (the loop ends
 // when the interval closes or an end stops moving), so giving up before the first
-// evaluation changes no result. Without the bound such a search takes 25
-// evaluations (low driven up to 1) or 150 (high driven down through the
-// subnormals to 0). Every midpoint lies in [low, high], so the bound over [0, 1]
-// applies whenever the interval lies within it.
+// evaluation gives the same result as the 25 evaluations (low driven up to 1) or
+// 150 (high driven down through the subnormals to 0) it would take. Every midpoint
+// lies in [low, high], so the bound over [0, 1] applies whenever the interval lies
+// within it.
 float bisectSegment(const CatmullRomCoefficients& c, char mode, float tolerance, float low,
                     float high, float target) {
     if (low >= 0.0f && high <= 1.0f && segmentOutOfReach(c, tolerance, target)) return -1.0f;

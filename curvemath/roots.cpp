@@ -22,42 +22,24 @@ using Sequence = std::array<double, kMaxPolynomialDegree + 1>;
 constexpr int kTrialS = 0;
 constexpr int kTrialR = 1;
 
-constexpr double kCubicTrialS = 0.271828;  // start of the first factor
-constexpr double kCubicTrialR = 0.314159;
 constexpr double kLaterTrialS = 0.314159;  // start of every later factor (degree 5 up)
 constexpr double kLaterTrialR = 0.278127;
 
-constexpr int kMaxBairstowSteps = 500;
-constexpr int kToleranceWidening = 200;   // every 200th step the tolerance grows tenfold
-constexpr double kStartTolerance = 1e-15;
 constexpr double kDoubleRootRatio = std::numeric_limits<double>::epsilon();  // 2^-52
+// Roots of the quadratic or line left of a segment without a cubic term are taken
+// only below this size: beyond it they lie far outside every segment's [0, 1].
+constexpr double kLargestRoot = 1e30;
 
-bool validDegree(int n) { return n >= 1 && n <= kMaxPolynomialDegree; }
+bool validDegree(int n) {
+    return n >= 1 && n <= kMaxPolynomialDegree;
+}
 
 // x / divisor, where divisor may be zero: the IEEE quotient (a signed infinity, or
 // NaN for 0/0 and NaN/0) without dividing by zero, which the sanitizer build traps.
 double quotient(double x, double divisor) {
     if (divisor != 0.0) return x / divisor;
     if (x == 0.0 || std::isnan(x)) return std::numeric_limits<double>::quiet_NaN();
-    return std::copysign(std::numeric_limits<double>::infinity(), x) *
-           std::copysign(1.0, divisor);
-}
-
-// The tolerance of Bairstow step i: 1e-15, widened tenfold at step 200 and again
-// at step 400 (each widening a multiplication by 10, as the general loop does it).
-constexpr double kMiddleTolerance = kStartTolerance * 10.0;
-constexpr double kLastTolerance = kMiddleTolerance * 10.0;
-
-double toleranceOfStep(int i) {
-    if (i < kToleranceWidening) return kStartTolerance;
-    return i < 2 * kToleranceWidening ? kMiddleTolerance : kLastTolerance;
-}
-
-// The first step after i (or i itself) at which the tolerance changes or the
-// iteration ends.
-int nextToleranceChange(int i) {
-    if (i < kToleranceWidening) return kToleranceWidening;
-    return i < 2 * kToleranceWidening ? 2 * kToleranceWidening : kMaxBairstowSteps + 1;
+    return std::copysign(std::numeric_limits<double>::infinity(), x) * std::copysign(1.0, divisor);
 }
 
 // A trial factor, bit for bit (so -0 and +0 differ, and NaN never repeats).
@@ -84,7 +66,7 @@ void steps::refineCubicFactor(double a1, double a2, double a3, double& r, double
     FactorBits seen[kLongestCycle] = {};  // factors at the start of the latest steps
     int seenCount = 0;                    // of this tolerance band; the latest at seenCount - 1
     while (i <= kMaxBairstowSteps) {
-        if (i % kToleranceWidening == 0) seenCount = 0;
+        if (i % kToleranceWidening == 0) seenCount = 0;  // a new tolerance band
         if (i >= kWatchCyclesFrom) {
             const FactorBits now{std::bit_cast<uint64_t>(r), std::bit_cast<uint64_t>(s)};
             const int watched = seenCount < kLongestCycle ? seenCount : kLongestCycle;
@@ -105,8 +87,7 @@ void steps::refineCubicFactor(double a1, double a2, double a3, double& r, double
         ++i;
         r = r + dr;
         s = s + ds;
-        const double step = std::fabs(dr) + std::fabs(ds);
-        if (step <= eps || std::isnan(step)) break;
+        if (correctionEnds<ScalarOps>(dr, ds, eps)) break;
     }
 }
 
@@ -125,6 +106,7 @@ void divideByQuadratic(const double* a, int n, const double* trial, double* b) {
 // number. Without convergence the last factor stands. Other degrees leave the
 // trial unchanged.
 void refineQuadraticFactor(const double* a, int n, double* trial) {
+    using namespace steps;
     if (n < 3 || n > kMaxPolynomialDegree) return;
     if (n == 3) {
         steps::refineCubicFactor(a[1], a[2], a[3], trial[kTrialR], trial[kTrialS], 1);
@@ -134,22 +116,20 @@ void refineQuadraticFactor(const double* a, int n, double* trial) {
     double& s = factor[kTrialS];
     double& r = factor[kTrialR];
     Sequence b{}, d{};
-    double eps = kStartTolerance;
     for (int i = 1; i <= kMaxBairstowSteps;) {
-        if (i % kToleranceWidening == 0) eps = eps * 10.0;
+        const double eps = toleranceOfStep(i);
         divideByQuadratic(a, n, factor, b.data());
         divideByQuadratic(b.data(), n - 1, factor, d.data());
         double det = d[n - 1] * d[n - 3] - d[n - 2] * d[n - 2];
         // A nearly singular Jacobian would make the step huge or infinite.
-        if (std::fabs(det) < steps::kSingularDeterminant)
-            det = det < 0.0 ? -steps::kDeterminantFloor : steps::kDeterminantFloor;
+        if (std::fabs(det) < kSingularDeterminant)
+            det = det < 0.0 ? -kDeterminantFloor : kDeterminantFloor;
         const double dr = (d[n - 3] * b[n] - b[n - 1] * d[n - 2]) / det;
         const double ds = (d[n - 1] * b[n - 1] - b[n] * d[n - 2]) / det;
         ++i;
         r = r + dr;
         s = s + ds;
-        const double step = std::fabs(dr) + std::fabs(ds);
-        if (step <= eps || std::isnan(step)) break;
+        if (correctionEnds<ScalarOps>(dr, ds, eps)) break;
     }
     trial[kTrialS] = s;
     trial[kTrialR] = r;
@@ -262,8 +242,8 @@ void solveSegmentCubic(float roots[3], float target, const CatmullRomCoefficient
     double a[4];
     fillSegmentCubic(a, target, c);
     double trial[2] = {};
-    trial[kTrialS] = kCubicTrialS;
-    trial[kTrialR] = kCubicTrialR;
+    trial[kTrialS] = steps::kCubicTrialS;
+    trial[kTrialR] = steps::kCubicTrialR;
     double factors[3] = {}, re[3] = {}, im[3] = {};
     findQuadraticFactors(a, 3, trial, factors);
     solveQuadraticFactors(factors, 3, re, im);
@@ -317,7 +297,7 @@ void solveCatmullRomSegment(float roots[3], float target, const CatmullRomCoeffi
     findQuadraticFactors(a, degree, trial, factors);
     solveQuadraticFactors(factors, degree, re, im);
     for (int i = 0; i < degree; ++i) {
-        if (im[i] == 0.0 && std::isfinite(re[i]) && std::fabs(re[i]) < 1e30)
+        if (im[i] == 0.0 && std::isfinite(re[i]) && std::fabs(re[i]) < kLargestRoot)
             roots[i] = static_cast<float>(re[i]);
     }
 }

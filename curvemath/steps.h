@@ -1,16 +1,26 @@
-// steps.h -- inside the curve mathematics: the steps that inverting a segment
-// repeats, written once for a double and for a vector of doubles, so that the
-// searches done one at a time and those done many at a time (batch.cpp) perform
-// the same operations in the same order and give the same floats. Not part of
-// the curve mathematics' interface.
+// steps.h -- inside the curve mathematics: every rule that inverting a segment
+// repeats, written once for a double (ScalarOps) and for a vector of doubles
+// (batch.cpp's VectorOps, lanes of a vector being independent searches): the
+// segment's value, the bisection's midpoint, tolerance test and narrowing, and
+// Bairstow's step and its loop control. The searches done one at a time and those
+// done many at a time perform the same operations in the same order and give the
+// same floats. The templates are always inlined, so that each instruction set a
+// kernel is built for (instruction_set.h) compiles its own copy.
 #pragma once
 
 #include <cmath>
+#include <cstdint>
+#include <type_traits>
 
 namespace mw::steps {
 
-// The operations the steps below need, on one double; batch.cpp gives the same
-// operations on vectors of doubles (lanes of a vector are independent searches).
+// The type of an argument that must not decide a template's type: the steps work in
+// Ops::Value (a double for ScalarOps) whatever their arguments are, so a float passed
+// in is widened first.
+template <typename T>
+using Same = std::type_identity_t<T>;
+
+// The operations the steps need, on one double.
 struct ScalarOps {
     using Value = double;
     using Mask = bool;
@@ -21,27 +31,126 @@ struct ScalarOps {
     static double magnitude(double x) { return std::fabs(x); }
 };
 
-// The Catmull-Rom segment with coefficients c0..c3 at the float t, as catmullRomAt
-// computes it: t^2 and t^3 rounded to float, the sum in double rounded to float.
-// (Always inlined, so that each of batch.cpp's instruction sets compiles its own.)
+// The Catmull-Rom segment with coefficients c0..c3 at the float t: t^2 and t^3
+// rounded to float, the sum formed in double and rounded to float.
 template <typename Ops, typename V = typename Ops::Value>
-[[gnu::always_inline]] inline V segmentValue(const V& c0, const V& c1, const V& c2, const V& c3,
-                                             const V& t) {
+[[gnu::always_inline]] inline V segmentValue(const Same<V>& c0, const Same<V>& c1,
+                                             const Same<V>& c2, const Same<V>& c3,
+                                             const Same<V>& t) {
     const V t2 = Ops::roundToFloat(t * t);
     const V t3 = Ops::roundToFloat(t * t2);
     return Ops::roundToFloat(((c0 + t * c1) + t2 * c2) + t3 * c3);
 }
 
+// --- Bisection ---------------------------------------------------------------------
+
+// The midpoint of [low, high], formed in double and rounded to float.
+template <typename Ops, typename V = typename Ops::Value>
+[[gnu::always_inline]] inline V midpoint(const Same<V>& low, const Same<V>& high) {
+    return Ops::roundToFloat((low + high) * 0.5);
+}
+
+// The tolerance test: a value passes when it lies strictly within tolerance of the
+// target, both sums formed in double. Its halves on their own: every value that
+// fails one half, and every value beyond it, fails the test.
+template <typename V>
+[[gnu::always_inline]] inline auto reachesUpTo(const V& value, const V& tolerance,
+                                               const V& target) {
+    return value + tolerance > target;
+}
+template <typename V>
+[[gnu::always_inline]] inline auto reachesDownTo(const V& value, const V& tolerance,
+                                                 const V& target) {
+    return value - tolerance < target;
+}
+template <typename V>
+[[gnu::always_inline]] inline auto withinTolerance(const V& value, const V& tolerance,
+                                                   const V& target) {
+    return reachesUpTo(value, tolerance, target) & reachesDownTo(value, tolerance, target);
+}
+
+// One narrowing of [low, high] where `active` holds: the midpoint's value above
+// the target sends a falling search (its coordinate falls as t rises) up, a rising
+// one down; below the target the other way; a value on the target moves neither end.
+template <typename Ops, bool falling, typename V = typename Ops::Value,
+          typename M = typename Ops::Mask>
+[[gnu::always_inline]] inline void narrow(const Same<V>& mid, const Same<V>& value,
+                                          const Same<V>& target, const Same<M>& active, V& low,
+                                          V& high) {
+    const M above = value > target;
+    const M below = value < target;
+    low = Ops::select((falling ? above : below) & active, mid, low);
+    high = Ops::select((falling ? below : above) & active, mid, high);
+}
+
+// The bisection one search at a time, over valueAt(float t) -> float from [low,
+// high]: the parameter found, or -1 when the interval closes. There is no iteration
+// counter; a step that moves neither end (a non-positive tolerance with a value
+// exactly on the target, a NaN value or target, a midpoint rounding onto the end it
+// would replace) also gives -1, since it would repeat for ever.
+template <bool falling, typename ValueAt>
+float bisect(ValueAt&& valueAt, float tolerance, float target, float low, float high) {
+    const double tol = tolerance;
+    const double aim = target;
+    while (high > low) {
+        const double mid = midpoint<ScalarOps>(low, high);
+        const double value = valueAt(static_cast<float>(mid));
+        if (withinTolerance(value, tol, aim)) return static_cast<float>(mid);
+        double newLow = low, newHigh = high;
+        narrow<ScalarOps, falling>(mid, value, aim, true, newLow, newHigh);
+        if (newLow == low && newHigh == high) return -1.0f;
+        low = static_cast<float>(newLow);
+        high = static_cast<float>(newHigh);
+    }
+    return -1.0f;
+}
+
+// --- Bairstow's iteration ----------------------------------------------------------
+
+constexpr double kCubicTrialS = 0.271828;  // the first factor's start, x^2 + r x + s
+constexpr double kCubicTrialR = 0.314159;
 constexpr double kSingularDeterminant = 1e-10;
 constexpr double kDeterminantFloor = 1e-8;
+
+// Loop control: at least one step, at most 500; the tolerance is 1e-15, widened
+// tenfold at every 200th step (each widening one multiplication by 10).
+constexpr int kMaxBairstowSteps = 500;
+constexpr int kToleranceWidening = 200;
+constexpr double kStartTolerance = 1e-15;
+constexpr double kMiddleTolerance = kStartTolerance * 10.0;
+constexpr double kLastTolerance = kMiddleTolerance * 10.0;
+// Steps 1 .. kToleranceWidening - 1 are taken with the first tolerance.
+constexpr int kStepsAtStartTolerance = kToleranceWidening - 1;
+
+constexpr double toleranceOfStep(int i) {
+    if (i < kToleranceWidening) return kStartTolerance;
+    return i < 2 * kToleranceWidening ? kMiddleTolerance : kLastTolerance;
+}
+
+// The first step after i (or i itself) at which the tolerance changes or the
+// iteration ends.
+constexpr int nextToleranceChange(int i) {
+    if (i < kToleranceWidening) return kToleranceWidening;
+    return i < 2 * kToleranceWidening ? 2 * kToleranceWidening : kMaxBairstowSteps + 1;
+}
+
+// Whether a correction (dr, ds) ends the iteration at tolerance eps: its size
+// |dr| + |ds| within eps, or not a number.
+template <typename Ops, typename V = typename Ops::Value>
+[[gnu::always_inline]] inline auto correctionEnds(const Same<V>& dr, const Same<V>& ds,
+                                                  const Same<V>& eps) {
+    const V size = Ops::magnitude(dr) + Ops::magnitude(ds);
+    return (size <= eps) | (size != size);
+}
 
 // One step of Bairstow's iteration on the monic cubic x^3 + a1 x^2 + a2 x + a3 and
 // the trial factor x^2 + r x + s: the two synthetic divisions and the correction
 // (dr, ds), as the general iteration forms them for degree 3, where b0 = d0 = 1
 // and multiplying by them is left out (it changes no value).
 template <typename Ops, typename D = typename Ops::Value>
-[[gnu::always_inline]] inline void bairstowCubicStep(const D& a1, const D& a2, const D& a3,
-                                                     const D& r, const D& s, D& dr, D& ds) {
+[[gnu::always_inline]] inline void bairstowCubicStep(const Same<D>& a1, const Same<D>& a2,
+                                                     const Same<D>& a3, const Same<D>& r,
+                                                     const Same<D>& s, D& dr, D& ds) {
     const D b1 = a1 - r;
     const D b2 = (a2 - r * b1) - s;
     const D b3 = (a3 - r * b2) - s * b1;

@@ -8,6 +8,7 @@
 #include <cstdint>
 
 #include "app/state.h"
+#include "curvemath/instruction_set.h"
 #include "curves/curves.h"
 #include "morph/morph.h"
 
@@ -56,21 +57,13 @@ uint8_t lowByteOfTruncation(double v) {
         out[i] = static_cast<uint8_t>(static_cast<int32_t>(keep * left[i] + t * right[i]));
 }
 
-// The same loop built for AVX2, four doubles a vector instead of two, chosen at run
-// time with the curve searches' lanes: the same products and sums in the same order
-// (no fused multiply-add), so the same bytes.
-[[gnu::target("avx2")]] void blendInRangeAvx2(double keep, double t, int first, int end) {
-    blendInRange(keep, t, first, end);
-}
-
 void blendWarps(float morphT, int first, int end) {
     const double t = morphT;
     const double keep = 1.0 - t;
     if (t >= 0.0 && t <= 1.0) {
-        if (wideLanesInUse())
-            blendInRangeAvx2(keep, t, first, end);
-        else
+        withInstructionSet([&](auto) __attribute__((always_inline)) {
             blendInRange(keep, t, first, end);
+        });
         return;
     }
     const int32_t* left = images.leftWarp.data();

@@ -111,7 +111,7 @@ void searchCurve(SegmentBatch& batch, int c, const float* v, int lines, ScanPass
     while (pending > 0) {
         for (int a = 0; a < pending; ++a)
             searches[a] = {attempts[a].segment + 1, v[attempts[a].line]};
-        segmentParameters(how, row ? 'v' : 'h', kCrossingTolerance, StartOnTarget::Always, batch, n,
+        segmentParameters(how, row ? 'v' : 'h', kCrossingTolerance, StartOnTarget::Always, batch,
                           searches.data(), pending, found.data());
         int next = 0;
         for (int a = 0; a < pending; ++a) {

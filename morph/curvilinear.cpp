@@ -87,7 +87,7 @@ void readSimple(WarpScratch& scratch, const LineLists& lists, Inversion how, int
     PlotReadings& out = scratch.readings;
     formSegments(scratch.batch.segments.data(), lists.morphPlot, 0, 1, n - 1);
     for (int p = 0; p < count; ++p) work.searches[p] = {out.segment[p], static_cast<float>(p)};
-    segmentParameters(how, 'n', kSimpleTolerance, StartOnTarget::WhenSolved, scratch.batch, n - 1,
+    segmentParameters(how, 'n', kSimpleTolerance, StartOnTarget::WhenSolved, scratch.batch,
                       work.searches.data(), count, out.parameter.data());
 }
 
@@ -103,7 +103,7 @@ void readPrecise(WarpScratch& scratch, const LineLists& lists, Inversion how, in
     formSegments(scratch.batch.segments.data(), mp, 0, 2, n - 1);
     formSegments(morphIndex.data(), mp, 1, 2, n - 1);
     for (int p = 0; p < count; ++p) work.searches[p] = {out.segment[p], static_cast<float>(p)};
-    segmentParameters(how, 'n', kPreciseTolerance, StartOnTarget::WhenSolved, scratch.batch, n - 1,
+    segmentParameters(how, 'n', kPreciseTolerance, StartOnTarget::WhenSolved, scratch.batch,
                       work.searches.data(), count, work.found.data());
     for (int p = 0; p < count; ++p) {
         const int s = out.segment[p];
@@ -115,7 +115,7 @@ void readPrecise(WarpScratch& scratch, const LineLists& lists, Inversion how, in
         work.searches[p] = {i, u};
     }
     formSegments(scratch.batch.segments.data(), lists.sourcePlot, 1, 2, n - 1);
-    segmentParameters(how, 'n', kPreciseTolerance, StartOnTarget::WhenSolved, scratch.batch, n - 1,
+    segmentParameters(how, 'n', kPreciseTolerance, StartOnTarget::WhenSolved, scratch.batch,
                       work.searches.data(), count, out.parameter.data());
 }
 

@@ -12,6 +12,7 @@
 
 #include "app/state.h"
 #include "curvemath/curvemath.h"
+#include "curvemath/instruction_set.h"
 #include "morph/morph.h"
 
 namespace mw {
@@ -96,7 +97,7 @@ void mapRowLinear(const LineLists& lists, const WorkImage& input, WarpImage& row
                   int n, int sourceLeft, int morphLeft) {
     n = std::clamp(n, 1, kCrossingListSize - 1);
     const int rowStart = row * kWorkRowBytes;
-    const bool lanes = row < kWorkHeight - 1 && wideLanesInUse();
+    const bool lanes = row < kWorkHeight - 1 && avx2InUse();
     const auto& src = lists.sourceCrossings;
     const auto& dst = lists.morphCrossings;
     // An interval ends where the next one starts: each crossing is converted once.
@@ -209,21 +210,12 @@ namespace {
     }
 }
 
-// The same for AVX2, chosen at run time with the curve searches' lanes: the plain
-// loop over the rows then takes four doubles a vector instead of two, with the
-// same operations in the same order (no fused multiply-add), so the same rows.
-[[gnu::target("avx2")]] void findColumnSourceRowsAvx2(const LineLists& lists, int n,
-                                                      int* sourceRow) {
-    findColumnSourceRows(lists, n, sourceRow);
-}
-
 }  // namespace
 
 void columnSourceRowsLinear(const LineLists& lists, int n, int* sourceRow) {
-    if (wideLanesInUse())
-        findColumnSourceRowsAvx2(lists, n, sourceRow);
-    else
+    withInstructionSet([&](auto) __attribute__((always_inline)) {
         findColumnSourceRows(lists, n, sourceRow);
+    });
 }
 
 void copyRow(const WorkImage& input, WarpImage& rowPass, int row, const int* sourceIndex) {

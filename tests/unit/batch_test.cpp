@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "curvemath/curvemath.h"
+#include "curvemath/instruction_set.h"
 #include "tests/support/fixtures.h"
 
 namespace mw {
@@ -68,7 +69,7 @@ TEST_F(BatchTest, ManyAtATimeGiveWhatOneAtATimeGives) {
     }
     std::vector<float> many(searches.size());
     const auto compare = [&](Inversion how, char mode, float tolerance, StartOnTarget rule) {
-        segmentParameters(how, mode, tolerance, rule, batch, kSegments, searches.data(),
+        segmentParameters(how, mode, tolerance, rule, batch, searches.data(),
                           static_cast<int>(searches.size()), many.data());
         for (size_t i = 0; i < searches.size(); ++i) {
             const SegmentSearch& q = searches[i];
@@ -78,18 +79,18 @@ TEST_F(BatchTest, ManyAtATimeGiveWhatOneAtATimeGives) {
                 << "search " << i << " segment " << q.segment << " target " << q.target << " mode "
                 << mode << " tolerance " << tolerance
                 << (how == Inversion::Roots ? " roots" : " bisection")
-                << (wideLanesInUse() ? " AVX2" : " SSE2");
+                << (avx2InUse() ? " AVX2" : " SSE2");
         }
     };
     for (bool wide : {true, false}) {
-        allowWideLanes(wide);
+        allowAvx2(wide);
         for (Inversion how : {Inversion::Bisection, Inversion::Roots})
             for (char mode : {'v', 'h', 'n'})
                 for (float tolerance : {1.0f, 0.1f, 0.001f})
                     for (StartOnTarget rule : {StartOnTarget::Always, StartOnTarget::WhenSolved})
                         compare(how, mode, tolerance, rule);
     }
-    allowWideLanes(true);
+    allowAvx2(true);
 }
 
 }  // namespace

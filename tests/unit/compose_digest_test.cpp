@@ -19,6 +19,7 @@
 
 #include "app/state.h"
 #include "curvemath/curvemath.h"
+#include "curvemath/instruction_set.h"
 #include "curves/curves.h"
 #include "morph/morph.h"
 #include "panels/panels.h"
@@ -439,15 +440,15 @@ TEST(ComposeDigest, EveryCompositionMatchesTheRecordedEngine) {
     // processor has the wider one; else both runs take the same path).
     for (bool wide : {true, false}) {
         if (!wide && kThreadSanitizer) break;
-        allowWideLanes(wide);
-        SCOPED_TRACE(wideLanesInUse() ? "AVX2 lanes" : "SSE2 lanes");
+        allowAvx2(wide);
+        SCOPED_TRACE(avx2InUse() ? "AVX2 lanes" : "SSE2 lanes");
         for (size_t i = 0; i < cases.size(); i += kStride) {
             const Digests d = compose(cases[i]);
             EXPECT_TRUE(d == kTable[i].digests)
                 << describe(cases[i]) << ": " << differences(d, kTable[i].digests);
         }
     }
-    allowWideLanes(true);
+    allowAvx2(true);
 }
 
 }  // namespace
