@@ -4,6 +4,7 @@
 #include <GL/gl.h>
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <cstdint>
 
@@ -11,23 +12,49 @@
 #include "curvemath/instruction_set.h"
 #include "curves/curves.h"
 #include "morph/morph.h"
+#include "morph/workers.h"
 
 namespace mw {
 
 namespace {
 
-// Rows and columns where the threads split a warp; both split the pictures' rows of
-// integers on cache-line boundaries (3072 bytes per row, 1536 bytes per half row),
-// so the threads never write the same line.
-constexpr int kSplitRow = kWorkHeight / 2 + 1;
-constexpr int kSplitColumn = kWorkWidth / 2;
-
-// The pictures a composition warps: one, or both of view 3, line by line together.
+// The pictures a composition warps (one, or both of view 3, line by line
+// together) and into how many parts the lines are split.
 struct Warps {
     WarpJob jobs[kPicturesAtOnce];
     int count;
     float morphT;  // the blend of view 3
+    int parts;
 };
+
+// The engine's helper threads: part p of a composition runs on helpers[p - 1].
+std::array<Worker, kMaxEngineThreads - 1> helpers;
+
+// Runs work(context, p) for every part p below `parts`: part 0 on this thread, the
+// others at the same time on the helpers, whose threads are started the first
+// time; returns when every part has finished. A part whose helper has no thread
+// runs here after part 0.
+void runParts(WorkerTask work, const void* context, int parts) {
+    bool handed[kMaxEngineThreads] = {};
+    for (int p = 1; p < parts; ++p) {
+        handed[p] = startWorkerThread(helpers[p - 1]);
+        if (handed[p]) handOver(helpers[p - 1], work, context, p);
+    }
+    work(context, 0);
+    for (int p = 1; p < parts; ++p)
+        if (!handed[p]) work(context, p);
+    for (int p = 1; p < parts; ++p)
+        if (handed[p]) waitForWorker(helpers[p - 1]);
+}
+
+// Lines first .. end - 1 of `lines` that part p of `parts` takes: as many as the
+// others, give or take one.
+struct Span {
+    int first, end;
+};
+Span partOf(int lines, int p, int parts) {
+    return {lines * p / parts, lines * (p + 1) / parts};
+}
 
 // Elements first .. end - 1 of morphImage: the low bytes of one warp.
 void copyLowBytes(const WarpImage& warp, int first, int end) {
@@ -84,50 +111,54 @@ void finishColumns(const Warps& warps, int first, int end) {
     }
 }
 
-// Each thread takes half of the rows, and then, once every row is done (the column
-// pass reads whole columns of the row pass), half of the columns.
-void warpHalfOfTheRows(const void* context, int part) {
+// Each thread takes its part of the rows, and then, once every row is done (the
+// column pass reads whole columns of the row pass), its part of the columns, each
+// in its own scratch.
+void warpPartOfTheRows(const void* context, int part) {
     const Warps& warps = *static_cast<const Warps*>(context);
     WarpScratch& scratch = morph.scratch[part];
     scratch.recordedCount = 0;
-    warpRows(warps.jobs, warps.count, scratch, part == 0 ? 0 : kSplitRow,
-             part == 0 ? kSplitRow : kWorkHeight);
+    const Span rows = partOf(kWorkHeight, part, warps.parts);
+    warpRows(warps.jobs, warps.count, scratch, rows.first, rows.end);
 }
 
 // A thread's columns of the middle panel need only its own columns of the warps:
 // each chunk of them is finished while the warps' chunk is still in the cache.
-void warpHalfOfTheColumns(const void* context, int part) {
+void warpPartOfTheColumns(const void* context, int part) {
     const Warps& warps = *static_cast<const Warps*>(context);
-    const int first = part == 0 ? 0 : kSplitColumn;
-    const int end = part == 0 ? kSplitColumn : kWorkWidth;
-    for (int chunk = first; chunk < end; chunk += kMaxLinesAtOnce) {
-        const int chunkEnd = std::min(chunk + kMaxLinesAtOnce, end);
+    const Span columns = partOf(kWorkWidth, part, warps.parts);
+    for (int chunk = columns.first; chunk < columns.end; chunk += kMaxLinesAtOnce) {
+        const int chunkEnd = std::min(chunk + kMaxLinesAtOnce, columns.end);
         warpColumns(warps.jobs, warps.count, morph.scratch[part], chunk, chunkEnd);
         finishColumns(warps, chunk, chunkEnd);
     }
 }
 
-void warpInHalves(const Warps& warps) {
-    runBothParts(warpHalfOfTheRows, &warps);
-    runBothParts(warpHalfOfTheColumns, &warps);
-    const WarpScratch* parts[] = {&morph.scratch[0], &morph.scratch[1]};
-    joinRecordedCrossings(parts, 2);
+void warpInParts(Warps& warps) {
+    warps.parts = std::clamp(morph.threads, 1, kMaxEngineThreads);
+    if (morph.scratch.size() < static_cast<size_t>(warps.parts)) morph.scratch.resize(warps.parts);
+    runParts(warpPartOfTheRows, &warps, warps.parts);
+    runParts(warpPartOfTheColumns, &warps, warps.parts);
+    const WarpScratch* parts[kMaxEngineThreads];
+    for (int p = 0; p < warps.parts; ++p) parts[p] = &morph.scratch[p];
+    joinRecordedCrossings(parts, warps.parts);
 }
 
 void warpOnePicture(int side, WarpImage& output) {
-    Warps warps{{warpJobFor(side, store.curveCount, output, images.morphWork)}, 1, 0.0f};
-    warpInHalves(warps);
+    Warps warps{{warpJobFor(side, store.curveCount, output, images.morphWork)}, 1, 0.0f, 1};
+    warpInParts(warps);
 }
 
-// The left picture's crossings would be replaced by the right one's, as when the
-// pictures were warped one after the other: only the right one records them.
+// After a composition of view 3 the overlay shows the right picture's crossings
+// (on the right panel and the morph panel): only the right one records them.
 void warpBothPictures() {
     Warps warps{{warpJobFor(kSideLeft, store.curveCount, images.leftWarp, images.morphWork),
                  warpJobFor(kSideRight, store.curveCount, images.rightWarp, morph.helperRowPass)},
                 kPicturesAtOnce,
-                state.morphT};
+                state.morphT,
+                1};
     warps.jobs[0].record = false;
-    warpInHalves(warps);
+    warpInParts(warps);
 }
 
 }  // namespace
