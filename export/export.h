@@ -1,5 +1,13 @@
 // export.h -- the animation of key A and the writing of its frames as BMP files
 // into numbered sequence directories.
+//
+// Threads: the animation runs on the event thread, one step per display pass.
+// Each step's frame goes to the frame writer, a worker thread of its own
+// (morph/workers.h): the event thread turns the picture's rows into frameImage and
+// hands it over with the path; the writer encodes, writes, syncs and renames the
+// file while the next step composes. frameImage and the path are the writer's
+// until it has finished: the next hand-over, and every other use of frameImage,
+// waits for it first (finishFrames). The writer reads nothing else of the program.
 #pragma once
 
 namespace mw {
@@ -12,14 +20,16 @@ void startAnimation();
 // the step that ends the animation returns once its frame is written.
 void advanceAnimation();
 
-// Writes morphImage (bottom row first) to `path` as a 256 x 293 24-bit BMP, top
-// row first as the writer expects; the rows are turned into frameImage. The file
-// appears under `path` only whole (written as `path`.part, synced, renamed); on any
-// failure nothing is left, and one line on stderr gives the path and the reason.
+// Writes morphImage (bottom row first) to `path` as a 256 x 293 24-bit BMP, the
+// bytes SOIL_save_image would write, on the calling thread; the rows are turned
+// into frameImage on the way. The file appears under `path` only whole (written as
+// `path`.part, synced, renamed); on any failure nothing is left, and one line on
+// stderr gives the path and the reason.
 bool writeFrame(const char* path);
 // The animation's way: the rows are turned into frameImage and handed to the frame
-// writer's thread, which writes them to `path` as writeFrame does while the next
-// step composes. One frame at a time: waits first for the one before.
+// writer, which writes them to `path` as writeFrame does while the next step
+// composes; its thread is started with the first frame. One frame at a time: waits
+// first for the one before.
 void queueFrame(const char* path);
 // Returns once every frame handed over is written or reported.
 void finishFrames();
