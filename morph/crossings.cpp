@@ -235,8 +235,8 @@ void findLineCrossings(WarpScratch& scratch, const WarpJob* jobs, int count, Sca
     }
 }
 
-// The source crossings of a job that records are recorded (when found by
-// bisection) before the intermediate ones, as one picture at a time did it.
+// Within a line, the overlay lists a picture's source crossings (when found by
+// bisection) before the intermediate ones.
 void listLineCrossings(WarpScratch& scratch, const WarpJob* jobs, int count, ScanPass pass,
                        int line, int chunkIndex, int* n) {
     for (int j = 0; j < count; ++j) {

@@ -1,17 +1,23 @@
 // morph.h -- the morph engine: the intermediate net, the crossings of both nets
 // with each scan line, the two-pass warp at three quality levels, and the
-// composition of the middle panel's picture.
+// composition of the middle panel's picture. composeMorph is its one entry.
 //
-// Threads: a composition runs on the event thread and on one helper thread of the
-// engine (workers.cpp), each warping half of the lines of the picture or pictures
-// in its own WarpScratch. They read the curve store and the pictures and write only their
-// own scratch and their own part of the output; everything else (the program
-// state, the curve store, GL, morph.intersectionPoints) is touched by the event
-// thread alone, before the helper starts or after it has finished.
+// Threads. The program runs three kinds of thread, each with its own role:
+// - the event thread (GLUT's) owns the program state, the curve store, the
+//   pictures, GL and every decision; it alone reads input and draws;
+// - the engine's helpers (morph.threads - 1 worker threads, morph/workers.h): a
+//   composition splits the rows, and then the columns, into morph.threads parts;
+//   the event thread warps part 0 and each helper one other part, in its own
+//   WarpScratch. They read the curve store and the pictures and write only their
+//   scratch and their part of the output; composeMorph waits for every part
+//   before it goes on, so everything else (morph.intersectionPoints among it) is
+//   touched by the event thread alone;
+// - the frame writer (export.h), which writes the animation's frames.
 #pragma once
 
 #include <array>
 #include <cmath>
+#include <vector>
 
 #include "curvemath/curvemath.h"
 #include "curves/curves.h"
@@ -19,9 +25,24 @@
 
 namespace mw {
 
+// --- Entry points ------------------------------------------------------------------
+
+// Warps and blends by viewMode and morphT into morphImage, uploads it into
+// morphTexture and requests a redisplay. Called by key S while morphing, by every
+// slider drag and by each animation step; reads the intermediate bank as the last
+// display pass built it.
+void composeMorph();
+
+// Rebuilds the intermediate bank from the left and right banks for morphT.
+// Called by the display pass only, while morphing.
+void buildIntermediateCurves();
+
+// --- State of the engine -------------------------------------------------------------
+
 constexpr int kCrossingListSize = 100;
 constexpr int kIntersectionFloats = 200000;
-constexpr int kEngineThreads = 2;   // the event thread and one helper
+constexpr int kWorkstationThreads = 2;  // the event thread and one helper
+constexpr int kMaxEngineThreads = 64;
 constexpr int kPicturesAtOnce = 2;  // view 3 warps both pictures line by line together
 
 enum class ScanPass { Row, Column };
@@ -59,7 +80,7 @@ constexpr int kNoSourceRow = -1;
 constexpr int kColumnBlock = 16;  // columns found before they are written
 
 // Scan lines whose crossings are searched together: a curve's searches of them run
-// side by side, and its segments' tables serve them all.
+// side by side in the vector lanes.
 constexpr int kMaxLinesAtOnce = 64;
 using ChunkCrossings = std::array<RangeCrossings, kMaxLinesAtOnce>;
 
@@ -85,7 +106,10 @@ struct WarpScratch {
 
 // Scratch and results of the last warp.
 struct MorphState {
-    std::array<WarpScratch, kEngineThreads> scratch{};
+    // Threads a composition runs on: the calling thread and threads - 1 helpers,
+    // each warping its part of the lines in its own scratch.
+    int threads = kWorkstationThreads;
+    std::vector<WarpScratch> scratch = std::vector<WarpScratch>(kWorkstationThreads);
     // The right picture's row pass in view 3 (the left one's goes to images.morphWork).
     WarpImage helperRowPass{};
     // Crossings found by the last warp, x, y pairs in GL pixels, for the overlay.
@@ -95,11 +119,7 @@ struct MorphState {
 
 extern MorphState morph;
 
-// Rebuilds the intermediate bank from the left and right banks for morphT.
-// Called by the display pass only, while morphing.
-void buildIntermediateCurves();
-
-// --- One warp ----------------------------------------------------------------------
+// --- One composition: its warps, by rows and by columns (warp.cpp) ---------------
 
 // A warp as the event thread sets it up before any thread starts: which picture,
 // where its row pass goes, the curve ranges (half-open), the panel borders, and the
@@ -130,19 +150,7 @@ WarpJob warpJobFor(int side, int cc, WarpImage& output, WarpImage& rowPass);
 void warpRows(const WarpJob* jobs, int count, WarpScratch& scratch, int first, int end);
 void warpColumns(const WarpJob* jobs, int count, WarpScratch& scratch, int first, int end);
 
-// Warps leftImage (kSideLeft) or rightImage (kSideRight) onto the intermediate net
-// on the calling thread alone, through images.morphWork, and leaves its crossings
-// in morph.intersectionPoints. Ranges are half-open curve-number ranges.
-void warpImage(int side, WarpImage& output, int sourceVerticalFirst, int sourceVerticalEnd,
-               int morphVerticalFirst, int morphVerticalEnd, int sourceHorizontalFirst,
-               int sourceHorizontalEnd, int morphHorizontalFirst, int morphHorizontalEnd,
-               int sourceLeft, int sourceRight, int morphLeft, int morphRight);
-
 // --- Crossings (crossings.cpp) -----------------------------------------------------
-
-// Where curve c crosses the scan line at v (a row's y or a column's x). Returns
-// true and sets `other` (x for a row, y for a column) when it crosses.
-bool findCrossing(int c, float v, ScanPass pass, Inversion how, float& other);
 
 // Searches the crossings of every job's ranges with lines first .. end - 1 (at most
 // kMaxLinesAtOnce) of the pass into scratch.sourceCrossings / targetCrossings.
@@ -156,11 +164,6 @@ void findLineCrossings(WarpScratch& scratch, const WarpJob* jobs, int count, Sca
 // + 2; entry n - 1 and entry n hold the far border.
 void listLineCrossings(WarpScratch& scratch, const WarpJob* jobs, int count, ScanPass pass,
                        int line, int chunkIndex, int* n);
-// The same for one picture with the given ranges and borders, into scratch.lists[0].
-int buildCrossingLists(WarpScratch& scratch, ScanPass pass, int line, Inversion how, bool record,
-                       int sourceFirst, int sourceEnd, int morphFirst, int morphEnd, int sourceLeft,
-                       int sourceRight, int morphLeft, int morphRight);
-
 // Joins the crossings the threads recorded, in the order one thread searching every
 // row and then every column records them, into morph.intersectionPoints (at most
 // kIntersectionFloats; what does not fit is dropped). `parts` scratches, the first
@@ -186,11 +189,9 @@ inline int truncInto(double v, int lo, int hi) {
 // Level 1: row `row` of rowPass from the same row of `input`.
 void mapRowLinear(const LineLists& lists, const WorkImage& input, WarpImage& rowPass, int row,
                   int n, int sourceLeft, int morphLeft);
-// Level 1: column `column` of `output` from the same column of rowPass.
-void mapColumnLinear(const LineLists& lists, const WarpImage& rowPass, WarpImage& output,
-                     int column, int n);
-// Its parts: the source row of every row of the column, then the copy, which takes
-// `count` columns from `first` on at once (sourceRows[i] for column first + i).
+// Level 1 for columns: the source row of every row of a column, then the copy,
+// which takes `count` columns from `first` on at once (sourceRows[i] for column
+// first + i).
 void columnSourceRowsLinear(const LineLists& lists, int n, int* sourceRow);
 void copyColumns(const WarpImage& rowPass, WarpImage& output, int first, int count,
                  const ColumnRows* sourceRows);
@@ -211,7 +212,38 @@ void readPlots(WarpScratch& scratch, const LineLists& lists, int level, Inversio
 // 0..count-1.
 void sourceIndicesFrom(const LineLists& lists, const PlotReadings& readings, int level, int n,
                        int count, int* sourceIndex);
-// Both, on scratch.lists[0].
+// Levels 2 and 3 for one line of every job, after listLineCrossings: the source pixel of
+// every position into sourceIndex[j] for job j. The positions' readings are shared
+// by the jobs whose morph plots agree.
+void curvilinearLineIndices(WarpScratch& scratch, const WarpJob* jobs, int count, ScanPass pass,
+                            const int* n, int* const* sourceIndex);
+
+// --- One picture, one line, one curve at a time ------------------------------------
+// The forms the tests and benchmarks call; the program warps only through
+// composeMorph.
+
+// Warps leftImage (kSideLeft) or rightImage (kSideRight) onto the intermediate net
+// on the calling thread alone, through images.morphWork, and leaves its crossings
+// in morph.intersectionPoints. Ranges are half-open curve-number ranges.
+void warpImage(int side, WarpImage& output, int sourceVerticalFirst, int sourceVerticalEnd,
+               int morphVerticalFirst, int morphVerticalEnd, int sourceHorizontalFirst,
+               int sourceHorizontalEnd, int morphHorizontalFirst, int morphHorizontalEnd,
+               int sourceLeft, int sourceRight, int morphLeft, int morphRight);
+
+// Where curve c crosses the scan line at v (a row's y or a column's x). Returns
+// true and sets `other` (x for a row, y for a column) when it crosses.
+bool findCrossing(int c, float v, ScanPass pass, Inversion how, float& other);
+
+// The lists of one line for one picture with the given ranges and borders, into
+// scratch.lists[0], as findLineCrossings and listLineCrossings make them.
+int buildCrossingLists(WarpScratch& scratch, ScanPass pass, int line, Inversion how, bool record,
+                       int sourceFirst, int sourceEnd, int morphFirst, int morphEnd, int sourceLeft,
+                       int sourceRight, int morphLeft, int morphRight);
+
+// Level 1: column `column` of `output` from the same column of rowPass.
+void mapColumnLinear(const LineLists& lists, const WarpImage& rowPass, WarpImage& output,
+                     int column, int n);
+// Levels 2 and 3: readPlots and sourceIndicesFrom on scratch.lists[0].
 void curvilinearSourceIndices(WarpScratch& scratch, int level, Inversion how, int n, int count,
                               int* sourceIndex);
 // One picture's row or column through scratch.lists[0], plots built here.
@@ -219,26 +251,4 @@ void mapRowCurvilinear(WarpScratch& scratch, const WorkImage& input, WarpImage& 
                        int n, int level, Inversion how, int sourceLeft, int morphLeft);
 void mapColumnCurvilinear(WarpScratch& scratch, const WarpImage& rowPass, WarpImage& output,
                           int column, int n, int level, Inversion how);
-// Levels 2 and 3 for one line of every job, after listLineCrossings: the source pixel of
-// every position into sourceIndex[j] for job j. The positions' readings are shared
-// by the jobs whose morph plots agree.
-void curvilinearLineIndices(WarpScratch& scratch, const WarpJob* jobs, int count, ScanPass pass,
-                            const int* n, int* const* sourceIndex);
-
-// --- Composition (compose.cpp) -----------------------------------------------------
-
-// Warps and blends by viewMode and morphT into morphImage, uploads it into
-// morphTexture and requests a redisplay.
-void composeMorph();
-
-// --- The helper thread (workers.cpp) -----------------------------------------------
-
-// A piece of work in two parts: part 0 runs on the event thread, part 1 on the
-// helper thread, at the same time.
-using EnginePart = void (*)(const void* context, int part);
-// Runs both parts and returns when both have finished. The helper thread is
-// started the first time and lives until the program ends; if it cannot be
-// started, both parts run here, one after the other.
-void runBothParts(EnginePart work, const void* context);
-
 }  // namespace mw

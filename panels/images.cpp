@@ -172,8 +172,7 @@ std::string decodePicture(const uint8_t* bytes, size_t size, WorkImage& out) {
 
 // Nearest-neighbour sampling by division by the step, truncated: output column j
 // reads column trunc(j / (256.0 / width)) of the upright picture, never a
-// multiplication by the inverse, so the source pixel picked is exactly the one of
-// the original program. Turning the picture upright only changes where that
+// multiplication by the inverse (which picks another pixel now and then). Turning the picture upright only changes where that
 // pixel is stored.
 void resamplePicture(const uint8_t* decoded, int width, int height, WorkImage& out,
                      int orientation) {
