@@ -1,11 +1,14 @@
 // Every composition, pinned: digests of morphImage, both warps and the recorded
 // crossings after composeMorph, over a table of nets, quality levels, inversions,
 // views and morphT values. The table (compose_digests.inc) was recorded from the
-// engine as it stood before it was made faster; a digest that changes is a fault of
-// the engine, never a reason to rewrite the table.
+// engine as it stood before it was made faster, and its rows are found by the
+// case's name; a digest that changes is a fault of the engine, never a reason to
+// rewrite the table.
 //
-// To record a table (only ever for cases that are not yet in it):
-//   COMPOSE_DIGESTS_WRITE=/tmp/digests.inc ./unit_tests --gtest_filter='ComposeDigest.*'
+// To record the cases that are not in the table yet (a net, a moment or a setting
+// added to the grid), appending their rows to it and leaving every recorded one:
+//   COMPOSE_DIGESTS_WRITE=$PWD/tests/unit/compose_digests.inc
+//       build/tests/unit_tests --gtest_filter='ComposeDigest.*'
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -325,29 +328,46 @@ const Net kNets[] = {
     {"fractional", fractionalNet, {{0.43f, 0.43f}, {0.77f, 0.78f}}},
     {"long curves", longCurvesNet, {{0.5f, 0.5f}, {0.12f, 0.13f}}},
 };
-constexpr int kNetCount = static_cast<int>(std::size(kNets));
 
 // --- Cases -------------------------------------------------------------------------
 
 struct Case {
-    int net, moment, level, bisection, view;
+    const char* net;
+    int moment, level, bisection, view;
     Digests digests;
+    bool sameCase(const Case& other) const {
+        return std::strcmp(net, other.net) == 0 && moment == other.moment &&
+               level == other.level && bisection == other.bisection && view == other.view;
+    }
 };
 
 const Case kTable[] = {
 #include "tests/unit/compose_digests.inc"
 };
 
-// Every net at every moment, level, inversion and view, in the table's order.
+// Every net at every moment, level, inversion and view.
 std::vector<Case> grid() {
     std::vector<Case> cases;
-    for (int net = 0; net < kNetCount; ++net)
+    for (const Net& net : kNets)
         for (int moment = 0; moment < 2; ++moment)
             for (int level : {kQualityLinear, kQualitySimple, kQualityPrecise})
                 for (int bisection : {1, 0})
                     for (int view : {kViewLeft, kViewRight, kViewBoth})
-                        cases.push_back({net, moment, level, bisection, view, {}});
+                        cases.push_back({net.name, moment, level, bisection, view, {}});
     return cases;
+}
+
+const Net& netNamed(const char* name) {
+    for (const Net& net : kNets)
+        if (std::strcmp(net.name, name) == 0) return net;
+    return kNets[0];  // never: every case names one of kNets
+}
+
+// The table's row of a case, or nullptr.
+const Case* recorded(const Case& c) {
+    for (const Case& row : kTable)
+        if (row.sameCase(c)) return &row;
+    return nullptr;
 }
 
 // A fresh program with the case's net, settled by a display pass at the bank's
@@ -362,7 +382,7 @@ Digests compose(const Case& c) {
     images.leftWarp.fill(-5);
     images.rightWarp.fill(-7);
 
-    const Net& net = kNets[c.net];
+    const Net& net = netNamed(c.net);
     const Moment moment = net.moments[c.moment];
     net.draw();
     state.morphingStarted = true;
@@ -378,8 +398,8 @@ Digests compose(const Case& c) {
 
 std::string describe(const Case& c) {
     char text[160];
-    std::snprintf(text, sizeof text, "net %s, moment %d, level %d, %s, view %d", kNets[c.net].name,
-                  c.moment, c.level, c.bisection ? "bisection" : "roots", c.view);
+    std::snprintf(text, sizeof text, "net %s, moment %d, level %d, %s, view %d", c.net, c.moment,
+                  c.level, c.bisection ? "bisection" : "roots", c.view);
     return text;
 }
 
@@ -404,48 +424,56 @@ constexpr bool kThreadSanitizer = false;
 #endif
 constexpr size_t kStride = kThreadSanitizer ? 5 : 1;
 
+// Appends a row for each case of the grid that the table lacks to the file at
+// `path`; the rows it has are neither computed nor written.
+void recordMissing(const std::vector<Case>& cases, const char* path) {
+    FILE* out = std::fopen(path, "a");
+    ASSERT_NE(out, nullptr) << path;
+    int added = 0;
+    for (const Case& c : cases) {
+        if (recorded(c) != nullptr) continue;
+        const Digests d = compose(c);
+        std::fprintf(
+            out,
+            "{\"%s\", %d, %d, %d, %d, {0x%016llxull, 0x%016llxull, 0x%016llxull, 0x%016llxull}},\n",
+            c.net, c.moment, c.level, c.bisection, c.view,
+            static_cast<unsigned long long>(d.morphImage),
+            static_cast<unsigned long long>(d.leftWarp),
+            static_cast<unsigned long long>(d.rightWarp),
+            static_cast<unsigned long long>(d.crossings));
+        ++added;
+    }
+    std::fclose(out);
+    std::printf("%d rows added to %s\n", added, path);
+}
+
 TEST(ComposeDigest, EveryCompositionMatchesTheRecordedEngine) {
     const std::vector<Case> cases = grid();
     if (const char* path = std::getenv("COMPOSE_DIGESTS_WRITE")) {
-        FILE* out = std::fopen(path, "w");
-        ASSERT_NE(out, nullptr) << path;
-        std::fprintf(
-            out,
-            "// net, moment, level, bisection, view, then the digests of morphImage,\n"
-            "// leftWarp, rightWarp and the recorded crossings (compose_digest_test.cpp)\n");
-        for (const Case& c : cases) {
-            const Digests d = compose(c);
-            std::fprintf(
-                out,
-                "{%d, %d, %d, %d, %d, {0x%016llxull, 0x%016llxull, 0x%016llxull, 0x%016llxull}},\n",
-                c.net, c.moment, c.level, c.bisection, c.view,
-                static_cast<unsigned long long>(d.morphImage),
-                static_cast<unsigned long long>(d.leftWarp),
-                static_cast<unsigned long long>(d.rightWarp),
-                static_cast<unsigned long long>(d.crossings));
-        }
-        std::fclose(out);
-        GTEST_SKIP() << "table written to " << path;
+        recordMissing(cases, path);
+        GTEST_SKIP() << "missing rows recorded in " << path;
     }
 
-    ASSERT_EQ(std::size(kTable), cases.size()) << "the table does not cover the grid";
-    for (size_t i = 0; i < cases.size(); ++i) {
-        const Case& row = kTable[i];
-        const Case& c = cases[i];
-        ASSERT_TRUE(row.net == c.net && row.moment == c.moment && row.level == c.level &&
-                    row.bisection == c.bisection && row.view == c.view)
-            << "table row " << i << " is not " << describe(c);
+    // Every case has one row, and every row one case.
+    for (const Case& c : cases)
+        ASSERT_NE(recorded(c), nullptr) << describe(c) << " is not in the table: record it";
+    for (const Case& row : kTable) {
+        const int cases = static_cast<int>(std::count_if(
+            std::begin(kTable), std::end(kTable), [&](const Case& r) { return r.sameCase(row); }));
+        ASSERT_EQ(cases, 1) << describe(row) << " has " << cases << " rows";
     }
-    // Both instruction sets of the searches that run many at a time (where the
-    // processor has the wider one; else both runs take the same path).
+    ASSERT_EQ(std::size(kTable), cases.size()) << "the table has rows for cases not in the grid";
+
+    // Both instruction sets of the kernels (where the processor has AVX2; else
+    // both runs take the same path).
     for (bool wide : {true, false}) {
         if (!wide && kThreadSanitizer) break;
         allowAvx2(wide);
-        SCOPED_TRACE(avx2InUse() ? "AVX2 lanes" : "SSE2 lanes");
+        SCOPED_TRACE(avx2InUse() ? "AVX2" : "SSE2");
         for (size_t i = 0; i < cases.size(); i += kStride) {
             const Digests d = compose(cases[i]);
-            EXPECT_TRUE(d == kTable[i].digests)
-                << describe(cases[i]) << ": " << differences(d, kTable[i].digests);
+            const Digests& want = recorded(cases[i])->digests;
+            EXPECT_TRUE(d == want) << describe(cases[i]) << ": " << differences(d, want);
         }
     }
     allowAvx2(true);
