@@ -50,14 +50,16 @@ bool curvilinear(int level) {
     return level == kQualitySimple || level == kQualityPrecise;
 }
 
-// The plain loop of mapRowLinear, four pixels a step, where the processor has AVX2
-// (chosen at run time, with the searches' lanes): the same conversion, product and
-// truncation in double lanes. The pixel start 3 * (d / 3) comes from trunc(d / 3.0):
+// The plain loop of mapRowLinear, kSpanPixels pixels a step, where AVX2 is in use
+// (instruction_set.h): the same conversion, product and truncation in double
+// lanes. The pixel start 3 * (d / 3) comes from trunc(d / 3.0):
 // d is a whole number below 2^24 in size, so d / 3.0 is either d / 3 exactly or at
 // least a third away from any whole number. Each pixel's three bytes are read as
 // one four-byte word; the fourth byte is the next pixel's or the next row's, so the
 // caller keeps the last row, whose fourth byte would lie past the picture, to the
 // plain loop. Returns the first x it left to the plain loop.
+constexpr int kSpanPixels = 4;                 // one vector of doubles
+constexpr int kSpanBytes = 3 * kSpanPixels;  // a step's bytes of the row
 [[gnu::target("avx2")]] int mapRowSpanAvx2(const uint8_t* rowBytes, int32_t* to, int a0, int b0,
                                            double q, int xStart, int xEnd) {
     const __m128i steps = _mm_setr_epi32(0, 3, 6, 9);
@@ -66,7 +68,8 @@ bool curvilinear(int level) {
     // The three bytes of each word, side by side; the last four bytes stay zero.
     const __m128i pack = _mm_setr_epi8(0, 1, 2, 4, 5, 6, 8, 9, 10, 12, 13, 14, -1, -1, -1, -1);
     int x = xStart;
-    for (; x + 9 < xEnd; x += 12) {
+    // While the step's last pixel starts inside the span.
+    for (; x + kSpanBytes - 3 < xEnd; x += kSpanBytes) {
         const __m128i along = _mm_add_epi32(_mm_set1_epi32(x - b0), steps);
         const __m128i d = _mm256_cvttpd_epi32(_mm256_mul_pd(_mm256_cvtepi32_pd(along), scale));
         const __m128i k = _mm256_cvttpd_epi32(_mm256_div_pd(_mm256_cvtepi32_pd(d), three));
