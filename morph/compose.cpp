@@ -19,11 +19,12 @@ namespace mw {
 namespace {
 
 // The pictures a composition warps (one, or both of view 3, line by line
-// together) and into how many parts the lines are split.
+// together), what it makes of them, and into how many parts the lines are split.
 struct Warps {
     WarpJob jobs[kPicturesAtOnce];
     int count;
     float morphT;  // the blend of view 3
+    const Composition* composition;
     int parts;
 };
 
@@ -56,9 +57,9 @@ Span partOf(int lines, int p, int parts) {
     return {lines * p / parts, lines * (p + 1) / parts};
 }
 
-// Elements first .. end - 1 of morphImage: the low bytes of one warp.
-void copyLowBytes(const WarpImage& warp, int first, int end) {
-    for (int i = first; i < end; ++i) images.morphImage[i] = static_cast<uint8_t>(warp[i]);
+// Elements first .. end - 1 of `out`: the low bytes of one warp.
+void copyLowBytes(const int32_t* warp, uint8_t* out, size_t first, size_t end) {
+    for (size_t i = first; i < end; ++i) out[i] = static_cast<uint8_t>(warp[i]);
 }
 
 // Low byte of trunc(v). In-range blends take the plain conversion; a morphT far
@@ -71,43 +72,42 @@ uint8_t lowByteOfTruncation(double v) {
     return static_cast<uint8_t>(m);
 }
 
-// Elements first .. end - 1 of morphImage: the blend of the two warps by morphT.
-// For morphT in [0, 1], keep = 1 - t is exact and keep + t = 1, so each blend lies
+// Elements first .. end - 1 of `out`: the blend of the two warps by morphT. For
+// morphT in [0, 1], keep = 1 - t is exact and keep + t = 1, so each blend lies
 // between the least and the greatest 32-bit integer (products and sum rounded at
 // most half a unit in the last place of a value below 2^31): the plain conversion,
 // which the compiler turns into vector code, gives the same byte.
-[[gnu::always_inline]] inline void blendInRange(double keep, double t, int first, int end) {
-    const int32_t* left = images.leftWarp.data();
-    const int32_t* right = images.rightWarp.data();
-    uint8_t* out = images.morphImage.data();
-    for (int i = first; i < end; ++i)
+[[gnu::always_inline]] inline void blendInRange(const int32_t* left, const int32_t* right,
+                                                uint8_t* out, double keep, double t,
+                                                size_t first, size_t end) {
+    for (size_t i = first; i < end; ++i)
         out[i] = static_cast<uint8_t>(static_cast<int32_t>(keep * left[i] + t * right[i]));
 }
 
-void blendWarps(float morphT, int first, int end) {
+void blendWarps(const Composition& c, float morphT, size_t first, size_t end) {
     const double t = morphT;
     const double keep = 1.0 - t;
     if (t >= 0.0 && t <= 1.0) {
         withInstructionSet([&](auto) __attribute__((always_inline)) {
-            blendInRange(keep, t, first, end);
+            blendInRange(c.leftWarp, c.rightWarp, c.morphImage, keep, t, first, end);
         });
         return;
     }
-    const int32_t* left = images.leftWarp.data();
-    const int32_t* right = images.rightWarp.data();
-    uint8_t* out = images.morphImage.data();
-    for (int i = first; i < end; ++i) out[i] = lowByteOfTruncation(keep * left[i] + t * right[i]);
+    for (size_t i = first; i < end; ++i)
+        c.morphImage[i] = lowByteOfTruncation(keep * c.leftWarp[i] + t * c.rightWarp[i]);
 }
 
-// The middle panel's bytes for columns first .. end - 1, once they are warped.
+// The picture's bytes for columns first .. end - 1, once they are warped.
 void finishColumns(const Warps& warps, int first, int end) {
-    for (int y = 0; y < kWorkHeight; ++y) {
-        const int from = y * kWorkRowBytes + first * 3;
-        const int to = y * kWorkRowBytes + end * 3;
+    const Composition& c = *warps.composition;
+    const size_t rowSamples = static_cast<size_t>(3) * c.grid.width;
+    for (int y = 0; y < c.grid.height; ++y) {
+        const size_t from = y * rowSamples + first * 3;
+        const size_t to = y * rowSamples + end * 3;
         if (warps.count == kPicturesAtOnce)
-            blendWarps(warps.morphT, from, to);
+            blendWarps(c, warps.morphT, from, to);
         else
-            copyLowBytes(*warps.jobs[0].output, from, to);
+            copyLowBytes(warps.jobs[0].output, c.morphImage, from, to);
     }
 }
 
@@ -118,7 +118,7 @@ void warpPartOfTheRows(const void* context, int part) {
     const Warps& warps = *static_cast<const Warps*>(context);
     WarpScratch& scratch = morph.scratch[part];
     scratch.recordedCount = 0;
-    const Span rows = partOf(kWorkHeight, part, warps.parts);
+    const Span rows = partOf(warps.composition->grid.height, part, warps.parts);
     warpRows(warps.jobs, warps.count, scratch, rows.first, rows.end);
 }
 
@@ -126,7 +126,7 @@ void warpPartOfTheRows(const void* context, int part) {
 // each chunk of them is finished while the warps' chunk is still in the cache.
 void warpPartOfTheColumns(const void* context, int part) {
     const Warps& warps = *static_cast<const Warps*>(context);
-    const Span columns = partOf(kWorkWidth, part, warps.parts);
+    const Span columns = partOf(warps.composition->grid.width, part, warps.parts);
     for (int chunk = columns.first; chunk < columns.end; chunk += kMaxLinesAtOnce) {
         const int chunkEnd = std::min(chunk + kMaxLinesAtOnce, columns.end);
         warpColumns(warps.jobs, warps.count, morph.scratch[part], chunk, chunkEnd);
@@ -137,6 +137,7 @@ void warpPartOfTheColumns(const void* context, int part) {
 void warpInParts(Warps& warps) {
     warps.parts = std::clamp(morph.threads, 1, kMaxEngineThreads);
     if (morph.scratch.size() < static_cast<size_t>(warps.parts)) morph.scratch.resize(warps.parts);
+    for (int p = 0; p < warps.parts; ++p) sizeScratch(morph.scratch[p], warps.composition->grid);
     runParts(warpPartOfTheRows, &warps, warps.parts);
     runParts(warpPartOfTheColumns, &warps, warps.parts);
     const WarpScratch* parts[kMaxEngineThreads];
@@ -144,41 +145,63 @@ void warpInParts(Warps& warps) {
     joinRecordedCrossings(parts, warps.parts);
 }
 
-void warpOnePicture(int side, WarpImage& output) {
-    Warps warps{{warpJobFor(side, store.curveCount, output, images.morphWork)}, 1, 0.0f, 1};
-    warpInParts(warps);
-}
-
-// After a composition of view 3 the overlay shows the right picture's crossings
-// (on the right panel and the morph panel): only the right one records them.
-void warpBothPictures() {
-    Warps warps{{warpJobFor(kSideLeft, store.curveCount, images.leftWarp, images.morphWork),
-                 warpJobFor(kSideRight, store.curveCount, images.rightWarp, morph.helperRowPass)},
-                kPicturesAtOnce,
-                state.morphT,
-                1};
-    warps.jobs[0].record = false;
-    warpInParts(warps);
+// The job of one picture of a composition.
+WarpJob jobOf(const Composition& c, int side, int32_t* rowPass) {
+    WarpJob job;
+    job.grid = c.grid;
+    job.input = side == kSideRight ? c.rightImage : c.leftImage;
+    job.rowPass = rowPass;
+    job.output = side == kSideRight ? c.rightWarp : c.leftWarp;
+    job.level = c.level;
+    job.how = c.how;
+    job.record = c.record;
+    setWarpRanges(job, side, c.curveCount);
+    return job;
 }
 
 }  // namespace
 
+void compose(const Composition& c) {
+    Warps warps{{}, 1, c.morphT, &c, 1};
+    switch (c.viewMode) {
+        case kViewLeft:
+            warps.jobs[0] = jobOf(c, kSideLeft, c.rowPass[0]);
+            break;
+        case kViewRight:
+            warps.jobs[0] = jobOf(c, kSideRight, c.rowPass[0]);
+            break;
+        case kViewBoth:
+            // After a composition of view 3 the overlay shows the right picture's
+            // crossings (on the right panel and the morph panel): only the right one
+            // records them.
+            warps.jobs[0] = jobOf(c, kSideLeft, c.rowPass[0]);
+            warps.jobs[0].record = false;
+            warps.jobs[1] = jobOf(c, kSideRight, c.rowPass[1]);
+            warps.count = kPicturesAtOnce;
+            break;
+        default:  // nothing to warp: the picture stays as it was
+            return;
+    }
+    warpInParts(warps);
+}
+
 // Called by key S while morphing, by every slider drag and by each animation step.
 // Reads the intermediate bank as the last display pass built it.
 void composeMorph() {
-    switch (state.viewMode) {
-        case kViewLeft:
-            warpOnePicture(kSideLeft, images.leftWarp);
-            break;
-        case kViewRight:
-            warpOnePicture(kSideRight, images.rightWarp);
-            break;
-        case kViewBoth:
-            warpBothPictures();
-            break;
-        default:  // nothing to warp: the previous picture is uploaded again
-            break;
-    }
+    Composition c;
+    c.leftImage = images.leftImage.data();
+    c.rightImage = images.rightImage.data();
+    c.rowPass[0] = images.morphWork.data();
+    c.rowPass[1] = morph.helperRowPass.data();
+    c.leftWarp = images.leftWarp.data();
+    c.rightWarp = images.rightWarp.data();
+    c.morphImage = images.morphImage.data();
+    c.viewMode = state.viewMode;
+    c.level = state.qualityLevel;
+    c.how = state.useBinarySearch ? Inversion::Bisection : Inversion::Roots;
+    c.morphT = state.morphT;
+    c.curveCount = store.curveCount;
+    compose(c);
     glBindTexture(GL_TEXTURE_2D, images.morphTexture);
     glTexImage2D(GL_TEXTURE_2D, 0, GL_RGB, kWorkWidth, kWorkHeight, 0, GL_RGB, GL_UNSIGNED_BYTE,
                  images.morphImage.data());

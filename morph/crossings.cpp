@@ -14,6 +14,8 @@ namespace mw {
 namespace {
 
 constexpr int kMinPointsForCrossing = 3;  // fewer points keep no phantom points
+// A crossing is found within this many GL pixels of the scan line on the
+// workstation's grid; on another grid within as many of the grid's pixels.
 constexpr float kCrossingTolerance = 1.0f;
 // Room in a list for the curves of one scan line: near border and far border twice.
 constexpr int kMaxListedCurves = kCrossingListSize - 3;
@@ -30,19 +32,38 @@ float pointCoordinate(int c, int j, int axis) {
     return store.controlPoints[slotOf(c, j) + axis];
 }
 
-// The scan coordinates of one line in GL pixels (integer arithmetic).
+// Where line `line` of `lines` lies across a panel `extent` GL pixels long: on
+// whole pixels, (line * extent) / lines in integers, when the panel has at least as
+// many pixels as the grid has lines (the workstation's grid); otherwise on halves,
+// quarters, ... of a pixel, as fine as it takes to give every line a place of its
+// own. Exact in float either way.
+float scanOffset(int line, int lines, int extent) {
+    long long subdivision = 1;
+    while (extent * subdivision < lines) subdivision *= 2;
+    const long long steps = static_cast<long long>(line) * extent * subdivision / lines;
+    return static_cast<float>(steps) / static_cast<float>(subdivision);
+}
+
+// The scan coordinates of one line in GL pixels.
 struct ScanLine {
-    int source;  // row y, or the column's x on the source panel
-    int morph;   // row y, or the column's x on the morph panel
+    float source;  // row y, or the column's x on the source panel
+    float morph;   // row y, or the column's x on the morph panel
 };
 
-ScanLine scanLine(ScanPass pass, int line, int sourceLeft, int morphLeft) {
+ScanLine scanLine(ScanPass pass, int line, const WarpJob& job) {
     if (pass == ScanPass::Row) {
-        const int y = kPanelBottom + (line * kPanelHeight) / kWorkHeight;
+        const float y = kPanelBottom + scanOffset(line, job.grid.height, kPanelHeight);
         return {y, y};
     }
-    const int dx = (line * kPanelWidth) / kWorkWidth;
-    return {sourceLeft + dx, morphLeft + dx};
+    const float dx = scanOffset(line, job.grid.width, kPanelWidth);
+    return {job.sourceLeft + dx, job.morphLeft + dx};
+}
+
+// The crossing search's tolerance for the pass on the job's grid, in GL pixels.
+float crossingTolerance(ScanPass pass, const WarpGrid& grid) {
+    if (pass == ScanPass::Row)
+        return kCrossingTolerance * static_cast<float>(kWorkHeight) / static_cast<float>(grid.height);
+    return kCrossingTolerance * static_cast<float>(kWorkWidth) / static_cast<float>(grid.width);
 }
 
 // Appends (x, y) to the crossings this thread recorded; beyond the overlay's
@@ -69,7 +90,7 @@ struct Attempt {
 // search of a segment runs in one batch; the lines whose segment fails try the next
 // one in the next batch.
 void searchCurve(SegmentBatch& batch, int c, const float* v, int lines, ScanPass pass,
-                 Inversion how, RangeCrossings* ranges, int slot) {
+                 Inversion how, float tolerance, RangeCrossings* ranges, int slot) {
     for (int i = 0; i < lines; ++i) ranges[i].found[slot] = false;
     if (c < 0 || c >= kCurveNumbers) return;
     const int n = store.pointCount[c];
@@ -111,7 +132,7 @@ void searchCurve(SegmentBatch& batch, int c, const float* v, int lines, ScanPass
     while (pending > 0) {
         for (int a = 0; a < pending; ++a)
             searches[a] = {attempts[a].segment + 1, v[attempts[a].line]};
-        segmentParameters(how, row ? 'v' : 'h', kCrossingTolerance, StartOnTarget::Always, batch,
+        segmentParameters(how, row ? 'v' : 'h', tolerance, StartOnTarget::Always, batch,
                           searches.data(), pending, found.data());
         int next = 0;
         for (int a = 0; a < pending; ++a) {
@@ -132,11 +153,12 @@ void searchCurve(SegmentBatch& batch, int c, const float* v, int lines, ScanPass
 // The crossings of curves first .. end - 1 (clamped to the curve numbers) with
 // `lines` scan lines at v[0 ..], one range per line.
 void searchRange(SegmentBatch& batch, RangeCrossings* ranges, int lines, int first, int end,
-                 const float* v, ScanPass pass, Inversion how) {
+                 const float* v, ScanPass pass, Inversion how, float tolerance) {
     first = std::clamp(first, 0, kCurveNumbers);
     end = std::clamp(end, first, kCurveNumbers);
     for (int i = 0; i < lines; ++i) ranges[i].count = end - first;
-    for (int c = first; c < end; ++c) searchCurve(batch, c, v, lines, pass, how, ranges, c - first);
+    for (int c = first; c < end; ++c)
+        searchCurve(batch, c, v, lines, pass, how, tolerance, ranges, c - first);
 }
 
 // The range's crossings for the overlay: (at, scan) in the row pass, (scan, at) in
@@ -203,7 +225,7 @@ void appendRecorded(const float* from, int count) {
 bool findCrossing(int c, float v, ScanPass pass, Inversion how, float& other) {
     thread_local SegmentBatch batch;  // large: not on the stack
     RangeCrossings range;
-    searchCurve(batch, c, &v, 1, pass, how, &range, 0);
+    searchCurve(batch, c, &v, 1, pass, how, kCrossingTolerance, &range, 0);
     if (range.found[0]) other = range.at[0];
     return range.found[0];
 }
@@ -217,10 +239,11 @@ void findLineCrossings(WarpScratch& scratch, const WarpJob* jobs, int count, Sca
     for (int j = 0; j < count; ++j) {
         const WarpJob& job = jobs[j];
         const Ranges ranges = rangesOf(job, pass);
+        const float tolerance = crossingTolerance(pass, job.grid);
         for (int i = 0; i < lines; ++i) {
-            const ScanLine scan = scanLine(pass, first + i, job.sourceLeft, job.morphLeft);
-            sourceV[i] = static_cast<float>(scan.source);
-            morphV[i] = static_cast<float>(scan.morph);
+            const ScanLine scan = scanLine(pass, first + i, job);
+            sourceV[i] = scan.source;
+            morphV[i] = scan.morph;
         }
         const Ranges firstRanges = rangesOf(jobs[0], pass);
         const bool sameTarget =
@@ -229,9 +252,9 @@ void findLineCrossings(WarpScratch& scratch, const WarpJob* jobs, int count, Sca
         scratch.targetOf[j] = sameTarget ? 0 : j;
         if (!sameTarget)
             searchRange(scratch.batch, scratch.targetCrossings[j].data(), lines, ranges.morphFirst,
-                        ranges.morphEnd, morphV.data(), pass, job.how);
+                        ranges.morphEnd, morphV.data(), pass, job.how, tolerance);
         searchRange(scratch.batch, scratch.sourceCrossings[j].data(), lines, ranges.sourceFirst,
-                    ranges.sourceEnd, sourceV.data(), pass, job.how);
+                    ranges.sourceEnd, sourceV.data(), pass, job.how, tolerance);
     }
 }
 
@@ -244,10 +267,9 @@ void listLineCrossings(WarpScratch& scratch, const WarpJob* jobs, int count, Sca
         const RangeCrossings& source = scratch.sourceCrossings[j][chunkIndex];
         const RangeCrossings& target = scratch.targetCrossings[scratch.targetOf[j]][chunkIndex];
         if (job.record) {
-            const ScanLine scan = scanLine(pass, line, job.sourceLeft, job.morphLeft);
-            if (job.how == Inversion::Bisection)
-                recordRange(scratch, source, pass, static_cast<float>(scan.source));
-            recordRange(scratch, target, pass, static_cast<float>(scan.morph));
+            const ScanLine scan = scanLine(pass, line, job);
+            if (job.how == Inversion::Bisection) recordRange(scratch, source, pass, scan.source);
+            recordRange(scratch, target, pass, scan.morph);
         }
         n[j] = pairCrossings(scratch.lists[j], source, target, pass, job);
     }

@@ -58,7 +58,6 @@ int entryLimit(int level) {
     return level == kQualityPrecise ? kMaxPreciseEntries : kMaxSimpleEntries;
 }
 
-constexpr int kLongestLine = kWorkHeight;  // positions of a column; a row has fewer
 constexpr int kMostSegments = kMaxSimpleEntries - 1;
 
 // One coordinate of a plot, segment by segment: segment s runs over elements (level
@@ -74,49 +73,41 @@ void formSegments(CatmullRomCoefficients* segments, const Plot& plot, int first,
 
 using Segments = std::array<CatmullRomCoefficients, kMostSegments>;
 
-// The searches of a line's positions, all at once.
-struct LineSearches {
-    std::array<SegmentSearch, kLongestLine> searches;
-    std::array<float, kLongestLine> found;  // parameter, or -1 for none
-};
-
 // Level 2: position p is found on the morph plot's segment s; the same parameter is
 // read off the source plot's segment s.
-void readSimple(WarpScratch& scratch, const LineLists& lists, Inversion how, int n, int count,
-                LineSearches& work) {
+void readSimple(WarpScratch& scratch, const LineLists& lists, Inversion how, int n, int count) {
     PlotReadings& out = scratch.readings;
     formSegments(scratch.batch.segments.data(), lists.morphPlot, 0, 1, n - 1);
-    for (int p = 0; p < count; ++p) work.searches[p] = {out.segment[p], static_cast<float>(p)};
+    for (int p = 0; p < count; ++p) scratch.searches[p] = {out.segment[p], static_cast<float>(p)};
     segmentParameters(how, 'n', kSimpleTolerance, StartOnTarget::WhenSolved, scratch.batch,
-                      work.searches.data(), count, out.parameter.data());
+                      scratch.searches.data(), count, out.parameter.data());
 }
 
 // Level 3: position p becomes a fractional crossing number u on the morph plot's
 // segment s (its start's number when the search fails); the source plot's segment
 // i = trunc(u) is searched for that crossing number. Points are (value, crossing
 // number) pairs; the source plot's crossing numbers depend on n alone.
-void readPrecise(WarpScratch& scratch, const LineLists& lists, Inversion how, int n, int count,
-                 LineSearches& work) {
+void readPrecise(WarpScratch& scratch, const LineLists& lists, Inversion how, int n, int count) {
     PlotReadings& out = scratch.readings;
     const Plot& mp = lists.morphPlot;
     Segments morphIndex;
     formSegments(scratch.batch.segments.data(), mp, 0, 2, n - 1);
     formSegments(morphIndex.data(), mp, 1, 2, n - 1);
-    for (int p = 0; p < count; ++p) work.searches[p] = {out.segment[p], static_cast<float>(p)};
+    for (int p = 0; p < count; ++p) scratch.searches[p] = {out.segment[p], static_cast<float>(p)};
     segmentParameters(how, 'n', kPreciseTolerance, StartOnTarget::WhenSolved, scratch.batch,
-                      work.searches.data(), count, work.found.data());
+                      scratch.searches.data(), count, scratch.found.data());
     for (int p = 0; p < count; ++p) {
         const int s = out.segment[p];
-        const float t = work.found[p];
+        const float t = scratch.found[p];
         const float u = t == -1.0f ? mp[2 * s + 3] : catmullRomAt(morphIndex[s], t);
         // Beyond the last real segment the points would run past the trailing phantom.
         const int i = std::isnan(u) ? s : truncInto(u, 0, n - 2);
         out.segment[p] = i;
-        work.searches[p] = {i, u};
+        scratch.searches[p] = {i, u};
     }
     formSegments(scratch.batch.segments.data(), lists.sourcePlot, 1, 2, n - 1);
     segmentParameters(how, 'n', kPreciseTolerance, StartOnTarget::WhenSolved, scratch.batch,
-                      work.searches.data(), count, out.parameter.data());
+                      scratch.searches.data(), count, out.parameter.data());
 }
 
 // Level 2 and 3 plots of two pictures read the same when their morph plots are the
@@ -133,12 +124,12 @@ bool sameMorphPlot(const LineLists& a, int na, const LineLists& b, int nb) {
 }  // namespace
 
 void buildCurvilinearPlots(LineLists& lists, ScanPass pass, int level, int n, int sourceLeft,
-                           int morphLeft) {
+                           int morphLeft, const WarpGrid& grid) {
     n = std::clamp(n, 2, entryLimit(level));
     const bool row = pass == ScanPass::Row;
     const int sourceOrigin = row ? sourceLeft : kPanelBottom;
     const int morphOrigin = row ? morphLeft : kPanelBottom;
-    const int size = row ? kWorkWidth : kWorkHeight;
+    const int size = row ? grid.width : grid.height;
     const int extent = row ? kPanelWidth : kPanelHeight;
     Plot& sp = lists.sourcePlot;
     Plot& mp = lists.morphPlot;
@@ -166,7 +157,7 @@ void buildCurvilinearPlots(LineLists& lists, ScanPass pass, int level, int n, in
 void readPlots(WarpScratch& scratch, const LineLists& lists, int level, Inversion how, int n,
                int count) {
     n = std::clamp(n, 2, entryLimit(level));
-    count = std::clamp(count, 0, kLongestLine);
+    count = std::clamp(count, 0, static_cast<int>(scratch.searches.size()));
     const int stride = level == kQualityPrecise ? 2 : 1;
     // The segment of each position: one step per position at most, and never past
     // the last real segment.
@@ -175,17 +166,16 @@ void readPlots(WarpScratch& scratch, const LineLists& lists, int level, Inversio
         if (s < n - 2 && lists.morphPlot[stride * (s + 2)] <= static_cast<float>(p)) ++s;
         scratch.readings.segment[p] = s;
     }
-    LineSearches work;
     if (level == kQualityPrecise)
-        readPrecise(scratch, lists, how, n, count, work);
+        readPrecise(scratch, lists, how, n, count);
     else
-        readSimple(scratch, lists, how, n, count, work);
+        readSimple(scratch, lists, how, n, count);
 }
 
 void sourceIndicesFrom(const LineLists& lists, const PlotReadings& readings, int level, int n,
                        int count, int* sourceIndex) {
     n = std::clamp(n, 2, entryLimit(level));
-    count = std::clamp(count, 0, kLongestLine);
+    count = std::clamp(count, 0, static_cast<int>(readings.segment.size()));
     Segments sourceValue;
     if (level == kQualityPrecise)
         formSegments(sourceValue.data(), lists.sourcePlot, 0, 2, n - 1);
@@ -207,29 +197,36 @@ void curvilinearSourceIndices(WarpScratch& scratch, int level, Inversion how, in
 
 void mapRowCurvilinear(WarpScratch& scratch, const WorkImage& input, WarpImage& rowPass, int row,
                        int n, int level, Inversion how, int sourceLeft, int morphLeft) {
-    buildCurvilinearPlots(scratch.lists[0], ScanPass::Row, level, n, sourceLeft, morphLeft);
+    buildCurvilinearPlots(scratch.lists[0], ScanPass::Row, level, n, sourceLeft, morphLeft,
+                          kWorkstationGrid);
     std::array<int, kWorkWidth> sourceIndex;
     curvilinearSourceIndices(scratch, level, how, n, kWorkWidth, sourceIndex.data());
-    copyRow(input, rowPass, row, sourceIndex.data());
+    WarpJob job;
+    job.input = input.data();
+    job.rowPass = rowPass.data();
+    copyRow(job, row, sourceIndex.data());
 }
 
 void mapColumnCurvilinear(WarpScratch& scratch, const WarpImage& rowPass, WarpImage& output,
                           int column, int n, int level, Inversion how) {
-    buildCurvilinearPlots(scratch.lists[0], ScanPass::Column, level, n, 0, 0);
-    ColumnRows sourceIndex;
+    buildCurvilinearPlots(scratch.lists[0], ScanPass::Column, level, n, 0, 0, kWorkstationGrid);
+    std::array<int, kWorkHeight> sourceIndex;
     curvilinearSourceIndices(scratch, level, how, n, kWorkHeight, sourceIndex.data());
-    copyColumns(rowPass, output, column, 1, &sourceIndex);
+    WarpJob job;
+    job.rowPass = const_cast<int32_t*>(rowPass.data());  // only read
+    job.output = output.data();
+    copyColumns(job, column, 1, sourceIndex.data());
 }
 
 void curvilinearLineIndices(WarpScratch& scratch, const WarpJob* jobs, int count, ScanPass pass,
                             const int* n, int* const* sourceIndex) {
     const bool row = pass == ScanPass::Row;
-    const int positions = row ? kWorkWidth : kWorkHeight;
+    const int positions = row ? jobs[0].grid.width : jobs[0].grid.height;
     for (int j = 0; j < count; ++j) {
         const WarpJob& job = jobs[j];
         LineLists& lists = scratch.lists[j];
         buildCurvilinearPlots(lists, pass, job.level, n[j], row ? job.sourceLeft : 0,
-                              row ? job.morphLeft : 0);
+                              row ? job.morphLeft : 0, job.grid);
         if (j == 0 || !sameMorphPlot(scratch.lists[0], n[0], lists, n[j]) || job.how != jobs[0].how)
             readPlots(scratch, lists, job.level, job.how, n[j], positions);
         sourceIndicesFrom(lists, scratch.readings, job.level, n[j], positions, sourceIndex[j]);

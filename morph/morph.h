@@ -33,6 +33,44 @@ namespace mw {
 // display pass built it.
 void composeMorph();
 
+// The grid a warp runs on: its pictures' width and height in pixels. The
+// workstation's pictures are on kWorkstationGrid; the renderer's are the size of
+// its frames. Pictures are 3 bytes (or 3 integers) per pixel, rows bottom-up.
+struct WarpGrid {
+    int width = kWorkWidth;
+    int height = kWorkHeight;
+};
+constexpr WarpGrid kWorkstationGrid{};
+
+// The longest line of a grid: the positions of a row or a column, whichever is more.
+inline int longestLine(const WarpGrid& grid) {
+    return grid.width > grid.height ? grid.width : grid.height;
+}
+
+// What one composition reads and writes, all pictures on one grid (rows
+// bottom-up), and the settings it runs with. composeMorph fills it from the
+// workstation's buffers and state; the renderer from its own.
+struct Composition {
+    WarpGrid grid;
+    const uint8_t* leftImage = nullptr;
+    const uint8_t* rightImage = nullptr;
+    // The row passes: rowPass[0] the only picture's of views 1 and 2 and the left
+    // one's of view 3, rowPass[1] the right one's of view 3.
+    int32_t* rowPass[2] = {nullptr, nullptr};
+    int32_t* leftWarp = nullptr;
+    int32_t* rightWarp = nullptr;
+    uint8_t* morphImage = nullptr;
+    int viewMode = 0;  // a kView value; any other composes nothing
+    int level = 0;     // a kQuality value
+    Inversion how = Inversion::Bisection;
+    float morphT = 0.0f;
+    int curveCount = 0;  // of the curve store, whose banks the warps read
+    bool record = true;  // keep the crossings for the overlay in morph.intersectionPoints
+};
+// Warps the pictures the view needs onto the intermediate net and blends them by
+// morphT into c.morphImage, on morph.threads threads. Calls neither GL nor GLUT.
+void compose(const Composition& c);
+
 // Rebuilds the intermediate bank from the left and right banks for morphT.
 // Called by the display pass only, while morphing.
 void buildIntermediateCurves();
@@ -67,15 +105,20 @@ struct RangeCrossings {
 
 // What the positions of a line read through the plots at levels 2 and 3, before
 // the source plot's positions come in: for each position, the source plot's
-// segment and the parameter on it, or -1 where the position keeps itself.
+// segment and the parameter on it, or -1 where the position keeps itself. Sized
+// for the longest line of the grid.
 struct PlotReadings {
-    std::array<int, kWorkHeight> segment{};
-    std::array<float, kWorkHeight> parameter{};
+    std::vector<int> segment = std::vector<int>(longestLine(kWorkstationGrid));
+    std::vector<float> parameter = std::vector<float>(longestLine(kWorkstationGrid));
 };
+
+// One vector of `size` integers per picture.
+inline std::array<std::vector<int>, kPicturesAtOnce> perPicture(size_t size) {
+    return {std::vector<int>(size), std::vector<int>(size)};
+}
 
 // The row of the row pass each row of a column takes, or kNoSourceRow where no
 // interval of the column pass covers it (the output keeps what it held).
-using ColumnRows = std::array<int, kWorkHeight>;
 constexpr int kNoSourceRow = -1;
 constexpr int kColumnBlock = 16;  // columns found before they are written
 
@@ -88,7 +131,11 @@ using ChunkCrossings = std::array<RangeCrossings, kMaxLinesAtOnce>;
 // of both pictures of view 3 (lists[0] the left one's, lists[1] the right one's).
 struct WarpScratch {
     std::array<LineLists, kPicturesAtOnce> lists{};
-    std::array<std::array<ColumnRows, kColumnBlock>, kPicturesAtOnce> columnRows{};
+    // The source pixel of every position of a row, per picture; the source rows of
+    // a block of columns, column i's from element i * height on.
+    std::array<std::vector<int>, kPicturesAtOnce> rowIndices = perPicture(kWorkWidth);
+    std::array<std::vector<int>, kPicturesAtOnce> columnRows =
+        perPicture(static_cast<size_t>(kColumnBlock) * kWorkHeight);
     // The crossings of the lines searched together, per picture: its source range's
     // and the intermediate range's (targetOf[j] says whose: both pictures of view 3
     // share job 0's).
@@ -96,6 +143,10 @@ struct WarpScratch {
     std::array<int, kPicturesAtOnce> targetOf{};
     SegmentBatch batch{};  // the segments of the searches under way
     PlotReadings readings{};
+    // The searches of a line's positions and what they found.
+    std::vector<SegmentSearch> searches =
+        std::vector<SegmentSearch>(longestLine(kWorkstationGrid));
+    std::vector<float> found = std::vector<float>(longestLine(kWorkstationGrid));
     // Crossings this thread found for the overlay, x, y pairs in the order the scan
     // lines were searched; the rows' before the columns' (rowRecordCount marks the
     // end of the rows'). Joined into morph.intersectionPoints after the warp.
@@ -119,15 +170,20 @@ struct MorphState {
 
 extern MorphState morph;
 
+// Sizes every line's worth of the scratch for the grid: a scratch starts sized for
+// the workstation's grid, and a larger grid widens it.
+void sizeScratch(WarpScratch& scratch, const WarpGrid& grid);
+
 // --- One composition: its warps, by rows and by columns (warp.cpp) ---------------
 
 // A warp as the event thread sets it up before any thread starts: which picture,
 // where its row pass goes, the curve ranges (half-open), the panel borders, and the
 // settings it was asked with. The threads read nothing else of the program state.
 struct WarpJob {
-    const WorkImage* input = nullptr;
-    WarpImage* rowPass = nullptr;
-    WarpImage* output = nullptr;
+    WarpGrid grid;
+    const uint8_t* input = nullptr;  // the picture
+    int32_t* rowPass = nullptr;      // the row pass's result, read by the column pass
+    int32_t* output = nullptr;       // the warped picture
     int sourceVerticalFirst = 0, sourceVerticalEnd = 0;
     int morphVerticalFirst = 0, morphVerticalEnd = 0;
     int sourceHorizontalFirst = 0, sourceHorizontalEnd = 0;
@@ -138,9 +194,13 @@ struct WarpJob {
     bool record = true;                    // keep the crossings for the overlay
 };
 
-// The job for side kSideLeft or kSideRight with the curve ranges of curveCount cc,
-// writing `output` and with the current qualityLevel and useBinarySearch.
+// The job for side kSideLeft or kSideRight of the workstation with the curve
+// ranges of curveCount cc, writing `output` and with the current qualityLevel and
+// useBinarySearch.
 WarpJob warpJobFor(int side, int cc, WarpImage& output, WarpImage& rowPass);
+// The curve ranges and panel borders of side kSideLeft or kSideRight for curveCount
+// cc, set in `job`.
+void setWarpRanges(WarpJob& job, int side, int cc);
 
 // Rows first .. end - 1 of the row pass (into each job's rowPass), or columns
 // first .. end - 1 of the column pass (from each job's rowPass into its output), for
@@ -186,30 +246,30 @@ inline int truncInto(double v, int lo, int hi) {
     return static_cast<int>(v);
 }
 
-// Level 1: row `row` of rowPass from the same row of `input`.
-void mapRowLinear(const LineLists& lists, const WorkImage& input, WarpImage& rowPass, int row,
-                  int n, int sourceLeft, int morphLeft);
-// Level 1 for columns: the source row of every row of a column, then the copy,
-// which takes `count` columns from `first` on at once (sourceRows[i] for column
-// first + i).
-void columnSourceRowsLinear(const LineLists& lists, int n, int* sourceRow);
-void copyColumns(const WarpImage& rowPass, WarpImage& output, int first, int count,
-                 const ColumnRows* sourceRows);
-// Row `row` of rowPass from the same row of input, position p from sourceIndex[p].
-void copyRow(const WorkImage& input, WarpImage& rowPass, int row, const int* sourceIndex);
+// Level 1: row `row` of the job's row pass from the same row of its picture.
+void mapRowLinear(const LineLists& lists, const WarpJob& job, int row, int n);
+// Level 1 for columns: the source row of every row of a column (height rows), then
+// the copy, which takes `count` columns from `first` on at once (the source rows of
+// column first + i from sourceRows[i * height] on).
+void columnSourceRowsLinear(const LineLists& lists, int n, int height, int* sourceRow);
+void copyColumns(const WarpJob& job, int first, int count, const int* sourceRows);
+// Row `row` of the row pass from the same row of the picture, position p from
+// sourceIndex[p].
+void copyRow(const WarpJob& job, int row, const int* sourceIndex);
 
 // Levels 2 and 3: builds the lists' sourcePlot and morphPlot in pixel units of the
 // line (level 2: one value per entry; level 3: value, crossing-number pairs) with a
 // phantom element at each end.
 void buildCurvilinearPlots(LineLists& lists, ScanPass pass, int level, int n, int sourceLeft,
-                           int morphLeft);
+                           int morphLeft, const WarpGrid& grid);
 // Levels 2 and 3: what positions 0..count-1 read off the plots of `lists` before the
 // source plot's positions come in, into scratch.readings. At level 3 that includes
 // the crossing numbers of the source plot, which depend on n alone.
 void readPlots(WarpScratch& scratch, const LineLists& lists, int level, Inversion how, int n,
                int count);
 // Then the source pixel each position takes; every entry is written and lies in
-// 0..count-1.
+// 0..count-1. Positions and readings are as many as `count`, at most the longest line
+// the scratch is sized for.
 void sourceIndicesFrom(const LineLists& lists, const PlotReadings& readings, int level, int n,
                        int count, int* sourceIndex);
 // Levels 2 and 3 for one line of every job, after listLineCrossings: the source pixel of
@@ -240,7 +300,10 @@ int buildCrossingLists(WarpScratch& scratch, ScanPass pass, int line, Inversion 
                        int sourceFirst, int sourceEnd, int morphFirst, int morphEnd, int sourceLeft,
                        int sourceRight, int morphLeft, int morphRight);
 
-// Level 1: column `column` of `output` from the same column of rowPass.
+// Level 1 on the workstation's grid: row `row` of rowPass from the same row of
+// `input`, and column `column` of `output` from the same column of rowPass.
+void mapRowLinear(const LineLists& lists, const WorkImage& input, WarpImage& rowPass, int row,
+                  int n, int sourceLeft, int morphLeft);
 void mapColumnLinear(const LineLists& lists, const WarpImage& rowPass, WarpImage& output,
                      int column, int n);
 // Levels 2 and 3: readPlots and sourceIndicesFrom on scratch.lists[0].

@@ -1,7 +1,7 @@
 // warp.cpp -- the two-pass warp of one picture onto the intermediate net, and the
 // linear quality level. The row pass moves pixels along rows into morphWork, the
 // column pass along columns from morphWork into the caller's output. Nothing here
-// allocates; every read and write stays inside the 256 x 293 buffers whatever the
+// allocates; every read and write stays inside the job's pictures whatever the
 // crossing lists hold.
 #include <immintrin.h>
 
@@ -19,7 +19,6 @@ namespace mw {
 
 namespace {
 
-constexpr int kLastRowByte = kWorkRowBytes - 3;  // start of the last pixel of a row
 // Pixel offsets and scan positions are kept within this many units of the picture
 // before they become integers, far beyond any position that can land inside it.
 constexpr int kOffsetLimit = 100000000;
@@ -35,14 +34,15 @@ int pixelStartOf(int d) {
     return nextPixelOffset(static_cast<float>(d)) - 3;
 }
 
-// A crossing in the byte units of the row pass: (x - left) * 3 * 256 / 350.
-float rowByteScale(float entry, int left) {
-    return static_cast<float>((entry - left) * 3.0 * kWorkWidth / kPanelWidth);
+// A crossing in the byte units of the row pass: (x - left) * 3 * width / 350.
+float rowByteScale(float entry, int left, int width) {
+    return static_cast<float>((entry - left) * 3.0 * width / kPanelWidth);
 }
 
-// A crossing in the rows of the column pass: (y - 100) * 293 / 400, in float steps.
-float columnRowScale(float entry) {
-    return (entry - static_cast<float>(kPanelBottom)) * static_cast<float>(kWorkHeight) /
+// A crossing in the rows of the column pass: (y - 100) * height / 400, in float
+// steps.
+float columnRowScale(float entry, int height) {
+    return (entry - static_cast<float>(kPanelBottom)) * static_cast<float>(height) /
            static_cast<float>(kPanelHeight);
 }
 
@@ -96,21 +96,25 @@ int nextPixelOffset(float v) {
     return 3 * (1 - truncInto(v / -3.0, -kOffsetLimit, kOffsetLimit));
 }
 
-void mapRowLinear(const LineLists& lists, const WorkImage& input, WarpImage& rowPass, int row,
-                  int n, int sourceLeft, int morphLeft) {
+void mapRowLinear(const LineLists& lists, const WarpJob& job, int row, int n) {
     n = std::clamp(n, 1, kCrossingListSize - 1);
-    const int rowStart = row * kWorkRowBytes;
-    const bool lanes = row < kWorkHeight - 1 && avx2InUse();
+    const int width = job.grid.width;
+    const int rowBytes = 3 * width;
+    const int lastRowByte = rowBytes - 3;  // start of the last pixel of a row
+    const size_t rowStart = static_cast<size_t>(row) * rowBytes;
+    const uint8_t* input = job.input + rowStart;
+    int32_t* to = job.rowPass + rowStart;
+    const bool lanes = row < job.grid.height - 1 && avx2InUse();
     const auto& src = lists.sourceCrossings;
     const auto& dst = lists.morphCrossings;
     // An interval ends where the next one starts: each crossing is converted once.
-    int sourceNext = nextPixelOffset(rowByteScale(src[0], sourceLeft)) - 3;
-    int morphNext = nextPixelOffset(rowByteScale(dst[0], morphLeft)) - 3;
+    int sourceNext = nextPixelOffset(rowByteScale(src[0], job.sourceLeft, width)) - 3;
+    int morphNext = nextPixelOffset(rowByteScale(dst[0], job.morphLeft, width)) - 3;
     for (int j = 0; j < n; ++j) {
         const int a0 = sourceNext;
         const int b0 = morphNext;
-        sourceNext = nextPixelOffset(rowByteScale(src[j + 1], sourceLeft)) - 3;
-        morphNext = nextPixelOffset(rowByteScale(dst[j + 1], morphLeft)) - 3;
+        sourceNext = nextPixelOffset(rowByteScale(src[j + 1], job.sourceLeft, width)) - 3;
+        morphNext = nextPixelOffset(rowByteScale(dst[j + 1], job.morphLeft, width)) - 3;
         const int a1 = sourceNext;
         const int b1 = morphNext;
         const int destinationSpan = b1 - 3 - b0;
@@ -125,7 +129,7 @@ void mapRowLinear(const LineLists& lists, const WorkImage& input, WarpImage& row
         }
         // b0 is a pixel start, so starting at 0 keeps x on pixel starts.
         const int xStart = std::max(b0, 0);
-        const int xEnd = std::min(b1, kWorkRowBytes);
+        const int xEnd = std::min(b1, rowBytes);
         if (xStart >= xEnd) continue;
         // Along an interval d and the pixel start grow (or shrink) with x, so when the
         // first and the last pixel need no limit, none between them does: d is then
@@ -135,13 +139,12 @@ void mapRowLinear(const LineLists& lists, const WorkImage& input, WarpImage& row
         const auto inRow = [&](double d) {
             if (std::fabs(d) > kExactInFloat) return false;
             const int s = a0 + pixelStartOf(static_cast<int>(d));
-            return s >= 0 && s <= kLastRowByte;
+            return s >= 0 && s <= lastRowByte;
         };
         if (inRow(dFirst) && inRow(dLast)) {
-            int32_t* to = rowPass.data() + rowStart;
             int x = xStart;
-            if (lanes) x = mapRowSpanAvx2(input.data() + rowStart, to, a0, b0, q, xStart, xEnd);
-            const uint8_t* from = input.data() + rowStart + a0;
+            if (lanes) x = mapRowSpanAvx2(input, to, a0, b0, q, xStart, xEnd);
+            const uint8_t* from = input + a0;
             for (; x < xEnd; x += 3) {
                 const uint8_t* pixel = from + 3 * (static_cast<int>((x - b0) * q) / 3);
                 to[x] = pixel[0];
@@ -152,8 +155,8 @@ void mapRowLinear(const LineLists& lists, const WorkImage& input, WarpImage& row
         }
         for (int x = xStart; x < xEnd; x += 3) {
             const int d = truncInto((x - b0) * q, -kOffsetLimit, kOffsetLimit);
-            const int s = std::clamp(a0 + pixelStartOf(d), 0, kLastRowByte);
-            for (int k = 0; k < 3; ++k) rowPass[rowStart + x + k] = input[rowStart + s + k];
+            const int s = std::clamp(a0 + pixelStartOf(d), 0, lastRowByte);
+            for (int k = 0; k < 3; ++k) to[x + k] = input[s + k];
         }
     }
 }
@@ -162,16 +165,16 @@ namespace {
 
 // The body of columnSourceRowsLinear, built twice (see below).
 [[gnu::always_inline]] inline void findColumnSourceRows(const LineLists& lists, int n,
-                                                        int* sourceRow) {
+                                                        int height, int* sourceRow) {
     n = std::clamp(n, 1, kCrossingListSize - 1);
-    std::fill_n(sourceRow, kWorkHeight, kNoSourceRow);
+    std::fill_n(sourceRow, height, kNoSourceRow);
     const auto& src = lists.sourceCrossings;
     const auto& dst = lists.morphCrossings;
     for (int j = 0; j < n; ++j) {
-        const float c0 = columnRowScale(src[j]);
-        const float c1 = columnRowScale(src[j + 1]);
-        const float d0 = columnRowScale(dst[j]);
-        const float d1 = columnRowScale(dst[j + 1]);
+        const float c0 = columnRowScale(src[j], height);
+        const float c1 = columnRowScale(src[j + 1], height);
+        const float d0 = columnRowScale(dst[j], height);
+        const float d1 = columnRowScale(dst[j + 1], height);
         if (std::isnan(d0)) continue;
         // d1 = d0 leaves at most the one row below a fractional d0; it, like any
         // interval without a finite scale, takes the source row at the start.
@@ -191,16 +194,16 @@ namespace {
             return c0 + std::clamp(static_cast<double>(offset) * q, 0.0,
                                    static_cast<double>(kOffsetLimit));
         };
-        const int yStart = truncInto(d0, 0, kWorkHeight);
+        const int yStart = truncInto(d0, 0, height);
         // The last row the interval covers: below d1 and inside the picture.
-        int yLast = d1 > kWorkHeight - 1 ? kWorkHeight - 1 : truncInto(d1, -1, kWorkHeight - 1);
+        int yLast = d1 > height - 1 ? height - 1 : truncInto(d1, -1, height - 1);
         if (static_cast<float>(yLast) >= d1) --yLast;
         if (!(d1 > static_cast<float>(yStart))) continue;  // covers no row (d1 may be NaN)
         // With a rising scale the source row rises with y: when the first and the
         // last row need no limit, none between them does.
         const double lastAlong = static_cast<double>(static_cast<float>(yLast) - d0) * q;
         if (q >= 0.0 && lastAlong <= kOffsetLimit && rowAt(yStart) >= 0.0 &&
-            rowAt(yLast) < kWorkHeight - 1) {
+            rowAt(yLast) < height - 1) {
             for (int y = yStart; y <= yLast; ++y) {
                 const float offset = static_cast<float>(y) - d0;
                 sourceRow[y] =
@@ -209,22 +212,23 @@ namespace {
             continue;
         }
         for (int y = yStart; y <= yLast; ++y)
-            sourceRow[y] = truncInto(rowAt(y), 0, kWorkHeight - 1);
+            sourceRow[y] = truncInto(rowAt(y), 0, height - 1);
     }
 }
 
 }  // namespace
 
-void columnSourceRowsLinear(const LineLists& lists, int n, int* sourceRow) {
+void columnSourceRowsLinear(const LineLists& lists, int n, int height, int* sourceRow) {
     withInstructionSet([&](auto) __attribute__((always_inline)) {
-        findColumnSourceRows(lists, n, sourceRow);
+        findColumnSourceRows(lists, n, height, sourceRow);
     });
 }
 
-void copyRow(const WorkImage& input, WarpImage& rowPass, int row, const int* sourceIndex) {
-    const uint8_t* from = input.data() + row * kWorkRowBytes;
-    int32_t* to = rowPass.data() + row * kWorkRowBytes;
-    for (int p = 0; p < kWorkWidth; ++p, to += 3) {
+void copyRow(const WarpJob& job, int row, const int* sourceIndex) {
+    const size_t rowStart = static_cast<size_t>(row) * 3 * job.grid.width;
+    const uint8_t* from = job.input + rowStart;
+    int32_t* to = job.rowPass + rowStart;
+    for (int p = 0; p < job.grid.width; ++p, to += 3) {
         const uint8_t* pixel = from + sourceIndex[p] * 3;
         to[0] = pixel[0];
         to[1] = pixel[1];
@@ -232,16 +236,17 @@ void copyRow(const WorkImage& input, WarpImage& rowPass, int row, const int* sou
     }
 }
 
-void copyColumns(const WarpImage& rowPass, WarpImage& output, int first, int count,
-                 const ColumnRows* sourceRows) {
+void copyColumns(const WarpJob& job, int first, int count, const int* sourceRows) {
+    const int height = job.grid.height;
+    const size_t rowSamples = static_cast<size_t>(3) * job.grid.width;
     // Row by row across the columns: the writes of a row are side by side.
-    for (int y = 0; y < kWorkHeight; ++y) {
-        int32_t* to = output.data() + y * kWorkRowBytes + first * 3;
-        const int32_t* column = rowPass.data() + first * 3;
+    for (int y = 0; y < height; ++y) {
+        int32_t* to = job.output + y * rowSamples + first * 3;
+        const int32_t* column = job.rowPass + first * 3;
         for (int i = 0; i < count; ++i, to += 3, column += 3) {
-            const int sy = sourceRows[i][y];
+            const int sy = sourceRows[static_cast<size_t>(i) * height + y];
             if (sy == kNoSourceRow) continue;
-            const int32_t* pixel = column + sy * kWorkRowBytes;
+            const int32_t* pixel = column + sy * rowSamples;
             to[0] = pixel[0];
             to[1] = pixel[1];
             to[2] = pixel[2];
@@ -249,24 +254,42 @@ void copyColumns(const WarpImage& rowPass, WarpImage& output, int first, int cou
     }
 }
 
+void mapRowLinear(const LineLists& lists, const WorkImage& input, WarpImage& rowPass, int row,
+                  int n, int sourceLeft, int morphLeft) {
+    WarpJob job;
+    job.input = input.data();
+    job.rowPass = rowPass.data();
+    job.sourceLeft = sourceLeft;
+    job.morphLeft = morphLeft;
+    mapRowLinear(lists, job, row, n);
+}
+
 void mapColumnLinear(const LineLists& lists, const WarpImage& rowPass, WarpImage& output,
                      int column, int n) {
-    ColumnRows rows;
-    columnSourceRowsLinear(lists, n, rows.data());
-    copyColumns(rowPass, output, column, 1, &rows);
+    WarpJob job;
+    job.rowPass = const_cast<int32_t*>(rowPass.data());  // only read
+    job.output = output.data();
+    int rows[kWorkHeight];
+    columnSourceRowsLinear(lists, n, kWorkHeight, rows);
+    copyColumns(job, column, 1, rows);
 }
 
 WarpJob warpJobFor(int side, int cc, WarpImage& output, WarpImage& rowPass) {
     WarpJob job;
-    job.rowPass = &rowPass;
-    job.output = &output;
-    job.morphLeft = morphPanel.x1;
-    job.morphRight = morphPanel.x2;
+    job.input = side == kSideRight ? images.rightImage.data() : images.leftImage.data();
+    job.rowPass = rowPass.data();
+    job.output = output.data();
     job.level = state.qualityLevel;
     job.how = state.useBinarySearch ? Inversion::Bisection : Inversion::Roots;
+    setWarpRanges(job, side, cc);
+    return job;
+}
+
+void setWarpRanges(WarpJob& job, int side, int cc) {
+    job.morphLeft = morphPanel.x1;
+    job.morphRight = morphPanel.x2;
     // In every bank the first quarter of curveCount curves are vertical.
     if (side == kSideRight) {
-        job.input = &images.rightImage;
         job.sourceVerticalFirst = cc / 2;
         job.sourceVerticalEnd = 3 * cc / 4;
         job.morphVerticalFirst = 2 * (cc / 2);
@@ -278,7 +301,6 @@ WarpJob warpJobFor(int side, int cc, WarpImage& output, WarpImage& rowPass) {
         job.sourceLeft = rightPanel.x1;
         job.sourceRight = rightPanel.x2;
     } else {
-        job.input = &images.leftImage;
         job.sourceVerticalFirst = 0;
         job.sourceVerticalEnd = cc / 4;
         job.morphVerticalFirst = cc;
@@ -290,7 +312,6 @@ WarpJob warpJobFor(int side, int cc, WarpImage& output, WarpImage& rowPass) {
         job.sourceLeft = leftPanel.x1;
         job.sourceRight = leftPanel.x2;
     }
-    return job;
 }
 
 void warpRows(const WarpJob* jobs, int count, WarpScratch& scratch, int first, int end) {
@@ -303,15 +324,12 @@ void warpRows(const WarpJob* jobs, int count, WarpScratch& scratch, int first, i
         for (int r = chunk; r < chunk + lines; ++r) {
             listLineCrossings(scratch, jobs, count, ScanPass::Row, r, r - chunk, n);
             if (level == kQualityLinear) {
-                for (int j = 0; j < count; ++j)
-                    mapRowLinear(scratch.lists[j], *jobs[j].input, *jobs[j].rowPass, r, n[j],
-                                 jobs[j].sourceLeft, jobs[j].morphLeft);
+                for (int j = 0; j < count; ++j) mapRowLinear(scratch.lists[j], jobs[j], r, n[j]);
             } else if (curvilinear(level)) {
                 int* indices[kPicturesAtOnce];
-                for (int j = 0; j < count; ++j) indices[j] = scratch.columnRows[j][0].data();
+                for (int j = 0; j < count; ++j) indices[j] = scratch.rowIndices[j].data();
                 curvilinearLineIndices(scratch, jobs, count, ScanPass::Row, n, indices);
-                for (int j = 0; j < count; ++j)
-                    copyRow(*jobs[j].input, *jobs[j].rowPass, r, indices[j]);
+                for (int j = 0; j < count; ++j) copyRow(jobs[j], r, indices[j]);
             }
         }
     }
@@ -324,6 +342,7 @@ void warpColumns(const WarpJob* jobs, int count, WarpScratch& scratch, int first
     count = std::clamp(count, 1, kPicturesAtOnce);
     const int level = jobs[0].level;
     const bool maps = level == kQualityLinear || curvilinear(level);
+    const int height = jobs[0].grid.height;
     int n[kPicturesAtOnce];
     for (int chunk = first; chunk < end; chunk += kMaxLinesAtOnce) {
         const int chunkEnd = std::min(chunk + kMaxLinesAtOnce, end);
@@ -333,19 +352,35 @@ void warpColumns(const WarpJob* jobs, int count, WarpScratch& scratch, int first
             for (int c = block; c < block + width; ++c) {
                 listLineCrossings(scratch, jobs, count, ScanPass::Column, c, c - chunk, n);
                 int* rows[kPicturesAtOnce];
-                for (int j = 0; j < count; ++j) rows[j] = scratch.columnRows[j][c - block].data();
+                for (int j = 0; j < count; ++j)
+                    rows[j] = scratch.columnRows[j].data() + static_cast<size_t>(c - block) * height;
                 if (level == kQualityLinear) {
                     for (int j = 0; j < count; ++j)
-                        columnSourceRowsLinear(scratch.lists[j], n[j], rows[j]);
+                        columnSourceRowsLinear(scratch.lists[j], n[j], height, rows[j]);
                 } else if (maps) {
                     curvilinearLineIndices(scratch, jobs, count, ScanPass::Column, n, rows);
                 }
             }
             if (!maps) continue;
             for (int j = 0; j < count; ++j)
-                copyColumns(*jobs[j].rowPass, *jobs[j].output, block, width,
-                            scratch.columnRows[j].data());
+                copyColumns(jobs[j], block, width, scratch.columnRows[j].data());
         }
+    }
+}
+
+void sizeScratch(WarpScratch& scratch, const WarpGrid& grid) {
+    const size_t line = longestLine(grid);
+    const size_t block = static_cast<size_t>(kColumnBlock) * grid.height;
+    const auto atLeast = [](auto& vector, size_t size) {
+        if (vector.size() < size) vector.resize(size);
+    };
+    atLeast(scratch.readings.segment, line);
+    atLeast(scratch.readings.parameter, line);
+    atLeast(scratch.searches, line);
+    atLeast(scratch.found, line);
+    for (int j = 0; j < kPicturesAtOnce; ++j) {
+        atLeast(scratch.rowIndices[j], static_cast<size_t>(grid.width));
+        atLeast(scratch.columnRows[j], block);
     }
 }
 
@@ -367,6 +402,7 @@ void warpImage(int side, WarpImage& output, int sourceVerticalFirst, int sourceV
     job.morphLeft = morphLeft;
     job.morphRight = morphRight;
     WarpScratch& scratch = morph.scratch[0];
+    sizeScratch(scratch, job.grid);
     scratch.recordedCount = 0;
     warpRows(&job, 1, scratch, 0, kWorkHeight);
     warpColumns(&job, 1, scratch, 0, kWorkWidth);

@@ -39,7 +39,7 @@ void setLists(const std::vector<float>& source, const std::vector<float>& target
 }
 
 void buildPlots(ScanPass pass, int level, int n, int sourceLeft, int morphLeft) {
-    buildCurvilinearPlots(lists(), pass, level, n, sourceLeft, morphLeft);
+    buildCurvilinearPlots(lists(), pass, level, n, sourceLeft, morphLeft, kWorkstationGrid);
 }
 
 void sourceIndices(int level, int n, int count, int* index) {
