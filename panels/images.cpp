@@ -22,11 +22,6 @@ ImageBuffers images;
 
 namespace {
 
-struct SoilFree {
-    void operator()(unsigned char* p) const { SOIL_free_image_data(p); }
-};
-using DecodedPixels = std::unique_ptr<unsigned char, SoilFree>;
-
 // Called right after a texture is created and bound. The environment mode belongs
 // to the texture unit and is simply set again each time.
 void setTextureState() {
@@ -139,16 +134,9 @@ std::string readPictureFile(const char* path, std::vector<uint8_t>& bytes) {
     return "";
 }
 
-std::string decodePicture(const uint8_t* bytes, size_t size, WorkImage& out) {
-    if (isPng(bytes, size) || isJpeg(bytes, size)) {
-        DecodedPicture picture;
-        const std::string reason =
-            isPng(bytes, size) ? decodePng(bytes, size, picture) : decodeJpeg(bytes, size, picture);
-        if (!reason.empty()) return reason;
-        resamplePicture(picture.pixels.get(), picture.width, picture.height, out,
-                        picture.orientation);
-        return "";
-    }
+std::string decodeFullPicture(const uint8_t* bytes, size_t size, DecodedPicture& out) {
+    if (isPng(bytes, size)) return decodePng(bytes, size, out);
+    if (isJpeg(bytes, size)) return decodeJpeg(bytes, size, out);
     const bool bmp = size >= 2 && bytes[0] == 'B' && bytes[1] == 'M';
     if (size > 0 && !bmp) return "not a BMP, PNG or JPEG file";
 
@@ -159,28 +147,42 @@ std::string decodePicture(const uint8_t* bytes, size_t size, WorkImage& out) {
     const size_t decoderSize = equivalent ? check.decoderBytes.size() : size;
 
     int width = 0, height = 0, channels = 0;
-    DecodedPixels pixels(SOIL_load_image_from_memory(decoderBytes, static_cast<int>(decoderSize),
-                                                     &width, &height, &channels, SOIL_LOAD_AUTO));
-    if (!pixels) return std::string("decoder refused the picture: ") + SOIL_last_result();
+    // SOIL's pixels are released with free(), as DecodedPicture releases its own.
+    uint8_t* pixels = SOIL_load_image_from_memory(decoderBytes, static_cast<int>(decoderSize),
+                                                  &width, &height, &channels, SOIL_LOAD_AUTO);
+    if (pixels == nullptr) return std::string("decoder refused the picture: ") + SOIL_last_result();
+    out.pixels.reset(pixels);
     if (width != check.width || height != check.height)
         return "decoder reported a size other than the header's";
     if (channels != 3 && channels != 4) return "decoder reported an unexpected channel count";
-    if (channels == 4) dropAlpha(pixels.get(), static_cast<long long>(width) * height);
-    resamplePicture(pixels.get(), width, height, out);
+    if (channels == 4) dropAlpha(pixels, static_cast<long long>(width) * height);
+    out.width = width;
+    out.height = height;
+    out.orientation = 1;
     return "";
 }
 
+std::string decodePicture(const uint8_t* bytes, size_t size, WorkImage& out) {
+    DecodedPicture picture;
+    const std::string reason = decodeFullPicture(bytes, size, picture);
+    if (reason.empty())
+        resamplePicture(picture.pixels.get(), picture.width, picture.height, out,
+                        picture.orientation);
+    return reason;
+}
+
 // Nearest-neighbour sampling by division by the step, truncated: output column j
-// reads column trunc(j / (256.0 / width)) of the upright picture, never a
-// multiplication by the inverse (which picks another pixel now and then). Turning the picture upright only changes where that
-// pixel is stored.
-void resamplePicture(const uint8_t* decoded, int width, int height, WorkImage& out,
-                     int orientation) {
+// reads column trunc(j / (outWidth / width)) of the upright picture, never a
+// multiplication by the inverse (which picks another pixel now and then). Turning
+// the picture upright only changes where that pixel is stored. The output's rows
+// are bottom-up: its first row is the upright picture's last.
+void resamplePictureTo(const uint8_t* decoded, int width, int height, int orientation,
+                       uint8_t* out, int outWidth, int outHeight) {
     const bool transposed = orientation >= 5 && orientation <= 8;
     const long long shownWidth = transposed ? height : width;
     const long long shownHeight = transposed ? width : height;
-    const double sx = 256.0 / static_cast<double>(shownWidth);
-    const double sy = 293.0 / static_cast<double>(shownHeight);
+    const double sx = static_cast<double>(outWidth) / static_cast<double>(shownWidth);
+    const double sy = static_cast<double>(outHeight) / static_cast<double>(shownHeight);
     // Stored pixel of upright row r, column c, per orientation.
     auto stored = [&](long long r, long long c) -> long long {
         const long long lastRow = height - 1, lastColumn = width - 1;
@@ -203,20 +205,23 @@ void resamplePicture(const uint8_t* decoded, int width, int height, WorkImage& o
                 return r * width + c;
         }
     };
-    std::array<long long, kWorkWidth> column{};  // the same for every row
-    for (int j = 0; j < kWorkWidth; ++j) column[j] = static_cast<long long>(j / sx);
-    for (int i = 0; i < kWorkHeight; ++i) {
+    std::vector<long long> column(outWidth);  // the same for every row
+    for (int j = 0; j < outWidth; ++j) column[j] = static_cast<long long>(j / sx);
+    for (int i = 0; i < outHeight; ++i) {
         const long long r = static_cast<long long>(i / sy);
-        for (int j = 0; j < kWorkWidth; ++j) {
-            const long long c = column[j];
-            const size_t s = static_cast<size_t>(stored(r, c) * 3);
-            const size_t o = static_cast<size_t>((i * kWorkWidth + j) * 3);
-            out[o] = decoded[s];
-            out[o + 1] = decoded[s + 1];
-            out[o + 2] = decoded[s + 2];
+        uint8_t* row = out + static_cast<size_t>(outHeight - 1 - i) * outWidth * 3;
+        for (int j = 0; j < outWidth; ++j) {
+            const uint8_t* pixel = decoded + stored(r, column[j]) * 3;
+            row[j * 3] = pixel[0];
+            row[j * 3 + 1] = pixel[1];
+            row[j * 3 + 2] = pixel[2];
         }
     }
-    reverseRows(out, out);  // the decoder delivers the top row first
+}
+
+void resamplePicture(const uint8_t* decoded, int width, int height, WorkImage& out,
+                     int orientation) {
+    resamplePictureTo(decoded, width, height, orientation, out.data(), kWorkWidth, kWorkHeight);
 }
 
 // Widens every byte to an integer of sampleScratch (element k holds byte k), swaps

@@ -63,6 +63,10 @@ void deleteTexture(GLuint texture);
 // a quarter to the left (shown turned right), 7 transverse, 8 turned a quarter right.
 void resamplePicture(const uint8_t* decoded, int width, int height, WorkImage& out,
                      int orientation = 1);
+// The same onto a picture of outWidth x outHeight at `out` (3 bytes per pixel, rows
+// bottom-up): the renderer's pictures at any size.
+void resamplePictureTo(const uint8_t* decoded, int width, int height, int orientation,
+                       uint8_t* out, int outWidth, int outHeight);
 // Copies `from` into `to` with the row order reversed, through sampleScratch.
 // `from` and `to` may be the same picture.
 void reverseRows(const WorkImage& from, WorkImage& to);
@@ -78,7 +82,7 @@ std::string decodePicture(const uint8_t* bytes, size_t size, WorkImage& out);
 
 // --- PNG and JPEG pictures ------------------------------------------------------------
 
-// A decoded PNG or JPEG: 3 bytes per pixel (RGB), top row first, as stored.
+// A decoded picture: 3 bytes per pixel (RGB), top row first, as stored.
 struct DecodedPicture {
     struct Free {
         void operator()(uint8_t* p) const { std::free(p); }
@@ -98,6 +102,10 @@ bool isJpeg(const uint8_t* bytes, size_t size);
 // orientation is read into out.orientation.
 std::string decodePng(const uint8_t* bytes, size_t size, DecodedPicture& out);
 std::string decodeJpeg(const uint8_t* bytes, size_t size, DecodedPicture& out);
+// A picture file's bytes at the file's own size, whatever its format: a BMP
+// through the strict check and SOIL, a PNG or JPEG through its library. Returns an
+// empty text, or the reason the picture is refused.
+std::string decodeFullPicture(const uint8_t* bytes, size_t size, DecodedPicture& out);
 
 // --- Strict check of picture files -------------------------------------------------
 
@@ -129,6 +137,9 @@ void drawTangentLine(float x0, float y0, float x1, float y1);
 void drawPanelFrames();
 // Draws curve c and stores its default tangents and phantom points (see scene.cpp).
 void drawCurve(int c, bool intermediate);
+// Stores what drawCurve stores, without drawing and without GL: what the renderer,
+// which has no window, needs of a display pass.
+void storeCurveDefaults(int c, bool intermediate);
 // The yellow crossing overlay over morph.intersectionPoints.
 void drawIntersections();
 
