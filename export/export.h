@@ -10,6 +10,10 @@
 // waits for it first (finishFrames). The writer reads nothing else of the program.
 #pragma once
 
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
 namespace mw {
 
 // Key A while idle: next sequence number, morphT back to 0, a fresh empty
@@ -33,6 +37,11 @@ bool writeFrame(const char* path);
 void queueFrame(const char* path);
 // Returns once every frame handed over is written or reported.
 void finishFrames();
+
+// Writes `size` bytes to `path` whole or not at all: into `path`.part beside it,
+// every write checked, synced to the disk, its size checked, then renamed over
+// `path`. Returns an empty text, or the reason; nothing new is left then.
+std::string writeFileWhole(const char* path, const uint8_t* bytes, size_t size);
 
 // The directory layer: no shell, and symbolic links are never followed.
 // Removes `name` if it is a directory (with everything in it) or a symbolic link

@@ -61,45 +61,11 @@ void encodeFrame() {
     }
 }
 
-// Writes frameFile to `temporary`, checking every call: a short write is followed
-// by one that fails with the reason (no space, file too large, I/O error). The
-// file reaches the disk before it counts as whole. Returns an empty text, or the
-// reason; the temporary file is then removed.
-std::string storeFrame(const char* temporary) {
-    const int fd = open(temporary, O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, 0666);
-    if (fd < 0) return std::strerror(errno);
-    std::string reason;
-    size_t done = 0;
-    while (done < kFrameFileBytes) {
-        const ssize_t n = write(fd, frameFile.data() + done, kFrameFileBytes - done);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) {
-            reason = n < 0 ? std::strerror(errno) : "nothing written";
-            break;
-        }
-        done += static_cast<size_t>(n);
-    }
-    struct stat written {};
-    if (reason.empty() && fsync(fd) != 0) reason = std::strerror(errno);
-    if (reason.empty() && fstat(fd, &written) != 0) reason = std::strerror(errno);
-    if (reason.empty() && written.st_size != static_cast<off_t>(kFrameFileBytes))
-        reason = "file holds " + std::to_string(written.st_size) + " bytes, not " +
-                 std::to_string(kFrameFileBytes);
-    if (close(fd) != 0 && reason.empty()) reason = std::strerror(errno);
-    if (!reason.empty()) unlink(temporary);
-    return reason;
-}
-
 // Writes frameImage, top row first, to `path`: under a temporary name beside it,
 // renamed once whole. Failures leave nothing and are reported.
 bool writeFrameImage(const char* path) {
-    const std::string temporary = std::string(path) + ".part";
     encodeFrame();
-    std::string reason = storeFrame(temporary.c_str());
-    if (reason.empty() && rename(temporary.c_str(), path) != 0) {
-        reason = std::strerror(errno);
-        unlink(temporary.c_str());
-    }
+    const std::string reason = writeFileWhole(path, frameFile.data(), frameFile.size());
     if (reason.empty()) return true;
     std::fprintf(stderr, "cannot write frame %s: %s\n", path, reason.c_str());
     return false;
@@ -115,6 +81,36 @@ void writeHandedFrame(const void*, int) {
 }
 
 }  // namespace
+
+std::string writeFileWhole(const char* path, const uint8_t* bytes, size_t size) {
+    const std::string temporary = std::string(path) + ".part";
+    const int fd =
+        open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, 0666);
+    if (fd < 0) return std::strerror(errno);
+    // Every call is checked: a short write is followed by one that fails with the
+    // reason (no space, file too large, I/O error).
+    std::string reason;
+    size_t done = 0;
+    while (done < size) {
+        const ssize_t n = write(fd, bytes + done, size - done);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) {
+            reason = n < 0 ? std::strerror(errno) : "nothing written";
+            break;
+        }
+        done += static_cast<size_t>(n);
+    }
+    struct stat written {};
+    if (reason.empty() && fsync(fd) != 0) reason = std::strerror(errno);
+    if (reason.empty() && fstat(fd, &written) != 0) reason = std::strerror(errno);
+    if (reason.empty() && written.st_size != static_cast<off_t>(size))
+        reason = "file holds " + std::to_string(written.st_size) + " bytes, not " +
+                 std::to_string(size);
+    if (close(fd) != 0 && reason.empty()) reason = std::strerror(errno);
+    if (reason.empty() && rename(temporary.c_str(), path) != 0) reason = std::strerror(errno);
+    if (!reason.empty()) unlink(temporary.c_str());
+    return reason;
+}
 
 void finishFrames() {
     waitForWorker(writer);
