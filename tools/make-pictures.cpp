@@ -6,9 +6,14 @@
 // 256 x 293 work grid, and the rows need padding, so loading exercises both the
 // resampling and the BMP row stride.
 //
-// Usage: make-pictures OUTDIR   (writes OUTDIR/imageLeft.bmp and OUTDIR/imageRight.bmp)
+// Usage: make-pictures OUTDIR   (writes OUTDIR/imageLeft.bmp and OUTDIR/imageRight.bmp,
+// and the same faces drawn at four times the size as OUTDIR/imageLeft-4x.png and
+// OUTDIR/imageRight-4x.png, for the renderer's example at full resolution)
 // Output is deterministic: the same bytes on every run.
+#include <png.h>
+
 #include <algorithm>
+#include <csetjmp>
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
@@ -169,20 +174,23 @@ Rgb shade(const Face& f, double x, double y) {
     return c;
 }
 
-// Renders with 4 x 4 samples per pixel; rows top first, RGB.
-std::vector<uint8_t> render(const Face& f) {
-    std::vector<uint8_t> rgb(static_cast<size_t>(f.width) * f.height * 3);
+// Renders with 4 x 4 samples per pixel at `zoom` times the face's size; rows top
+// first, RGB.
+std::vector<uint8_t> render(const Face& f, int zoom = 1) {
+    const int width = f.width * zoom, height = f.height * zoom;
+    std::vector<uint8_t> rgb(static_cast<size_t>(width) * height * 3);
     constexpr int kSamples = 4;
-    for (int y = 0; y < f.height; ++y) {
-        for (int x = 0; x < f.width; ++x) {
+    for (int y = 0; y < height; ++y) {
+        for (int x = 0; x < width; ++x) {
             Rgb sum{0, 0, 0};
             for (int sy = 0; sy < kSamples; ++sy) {
                 for (int sx = 0; sx < kSamples; ++sx) {
-                    const Rgb s = shade(f, x + (sx + 0.5) / kSamples, y + (sy + 0.5) / kSamples);
+                    const Rgb s = shade(f, (x + (sx + 0.5) / kSamples) / zoom,
+                                        (y + (sy + 0.5) / kSamples) / zoom);
                     sum = {sum.r + s.r, sum.g + s.g, sum.b + s.b};
                 }
             }
-            const size_t at = (static_cast<size_t>(y) * f.width + x) * 3;
+            const size_t at = (static_cast<size_t>(y) * width + x) * 3;
             const double n = kSamples * kSamples;
             rgb[at + 0] = static_cast<uint8_t>(std::clamp(std::lround(sum.r / n), 0L, 255L));
             rgb[at + 1] = static_cast<uint8_t>(std::clamp(std::lround(sum.g / n), 0L, 255L));
@@ -239,6 +247,36 @@ bool writeBmp(const std::string& path, int width, int height, const std::vector<
         return false;
     }
     const bool ok = std::fwrite(out.data(), 1, out.size(), file) == out.size();
+    if (std::fclose(file) != 0 || !ok) {
+        std::fprintf(stderr, "%s: write failed\n", path.c_str());
+        return false;
+    }
+    return true;
+}
+
+// A PNG of the picture (8-bit RGB), compressed as far as zlib goes.
+bool writePng(const std::string& path, int width, int height, const std::vector<uint8_t>& rgb) {
+    FILE* file = std::fopen(path.c_str(), "wb");
+    if (!file) {
+        std::perror(path.c_str());
+        return false;
+    }
+    png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
+    png_infop info = png ? png_create_info_struct(png) : nullptr;
+    std::vector<png_bytep> rows(static_cast<size_t>(height));
+    for (int y = 0; y < height; ++y)
+        rows[y] = const_cast<png_bytep>(&rgb[static_cast<size_t>(y) * width * 3]);
+    bool ok = info != nullptr && setjmp(png_jmpbuf(png)) == 0;
+    if (ok) {
+        png_init_io(png, file);
+        png_set_IHDR(png, info, width, height, 8, PNG_COLOR_TYPE_RGB, PNG_INTERLACE_NONE,
+                     PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
+        png_set_compression_level(png, 9);
+        png_write_info(png, info);
+        png_write_image(png, rows.data());
+        png_write_end(png, nullptr);
+    }
+    png_destroy_write_struct(&png, &info);
     if (std::fclose(file) != 0 || !ok) {
         std::fprintf(stderr, "%s: write failed\n", path.c_str());
         return false;
@@ -370,5 +408,12 @@ int main(int argc, char** argv) {
     const Face left = leftFace(), right = rightFace();
     if (!writeBmp(dir + "/imageLeft.bmp", left.width, left.height, render(left))) return 1;
     if (!writeBmp(dir + "/imageRight.bmp", right.width, right.height, render(right))) return 1;
+    constexpr int kLarge = 4;
+    if (!writePng(dir + "/imageLeft-4x.png", left.width * kLarge, left.height * kLarge,
+                  render(left, kLarge)))
+        return 1;
+    if (!writePng(dir + "/imageRight-4x.png", right.width * kLarge, right.height * kLarge,
+                  render(right, kLarge)))
+        return 1;
     return 0;
 }
