@@ -74,11 +74,14 @@ void drawQuad(GLuint texture, PanelRange panel) {
 GLuint loadPicture(int position, const char* path) {
     const bool left = position == kPositionLeft;
     WorkImage& picture = left ? images.leftImage : images.rightImage;
+    int& fileWidth = left ? images.leftFileWidth : images.rightFileWidth;
+    int& fileHeight = left ? images.leftFileHeight : images.rightFileHeight;
     std::string reason;
     try {
         std::vector<uint8_t> bytes;
         reason = readPictureFile(path, bytes);
-        if (reason.empty()) reason = decodePicture(bytes.data(), bytes.size(), picture);
+        if (reason.empty())
+            reason = decodePicture(bytes.data(), bytes.size(), picture, &fileWidth, &fileHeight);
     } catch (const std::bad_alloc&) {
         reason = "out of memory";
     }
@@ -139,7 +142,14 @@ std::string readPictureFile(const char* path, std::vector<uint8_t>& bytes) {
     return "";
 }
 
-std::string decodePicture(const uint8_t* bytes, size_t size, WorkImage& out) {
+std::string decodePicture(const uint8_t* bytes, size_t size, WorkImage& out, int* shownWidth,
+                          int* shownHeight) {
+    // The upright size: a picture turned a quarter shows its height across.
+    const auto tellSize = [&](int w, int h, int orientation) {
+        const bool transposed = orientation >= 5 && orientation <= 8;
+        if (shownWidth) *shownWidth = transposed ? h : w;
+        if (shownHeight) *shownHeight = transposed ? w : h;
+    };
     if (isPng(bytes, size) || isJpeg(bytes, size)) {
         DecodedPicture picture;
         const std::string reason =
@@ -147,6 +157,7 @@ std::string decodePicture(const uint8_t* bytes, size_t size, WorkImage& out) {
         if (!reason.empty()) return reason;
         resamplePicture(picture.pixels.get(), picture.width, picture.height, out,
                         picture.orientation);
+        tellSize(picture.width, picture.height, picture.orientation);
         return "";
     }
     const bool bmp = size >= 2 && bytes[0] == 'B' && bytes[1] == 'M';
@@ -167,6 +178,7 @@ std::string decodePicture(const uint8_t* bytes, size_t size, WorkImage& out) {
     if (channels != 3 && channels != 4) return "decoder reported an unexpected channel count";
     if (channels == 4) dropAlpha(pixels.get(), static_cast<long long>(width) * height);
     resamplePicture(pixels.get(), width, height, out);
+    tellSize(width, height, 1);
     return "";
 }
 

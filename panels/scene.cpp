@@ -199,15 +199,15 @@ void drawPanelFrames() {
     }
 }
 
-// Called by the display pass for the left and right banks (intermediate off), then
-// for the intermediate bank (intermediate on), whether or not morphing has started.
-// Stored values are read at the moment of use, so a piece may be drawn with a
-// neighbour's tangent from the previous pass; the next pass draws it fresh.
-void drawCurve(int c, bool intermediate) {
+namespace {
+
+// Walks curve c in point order, drawing what `show` asks for and storing the
+// derived tangents and phantom points whatever is shown.
+void walkCurve(int c, bool intermediate, Switches show) {
     if (c < 0 || c >= kCurveNumbers) return;
     const int n = store.pointCount[c];
     if (n < 0 || n > kMaxPointsPerCurve) return;
-    const CurveWalk w{c, intermediate, switchesFor(intermediate)};
+    const CurveWalk w{c, intermediate, show};
     for (int k = 0; k < n; ++k) {
         if (w.show.points) {
             const Vec p = w.point(k);
@@ -223,6 +223,16 @@ void drawCurve(int c, bool intermediate) {
         }
     }
 }
+
+}  // namespace
+
+// Called by the display pass for the left and right banks (intermediate off), then
+// for the intermediate bank (intermediate on), whether or not morphing has started.
+// Stored values are read at the moment of use, so a piece may be drawn with a
+// neighbour's tangent from the previous pass; the next pass draws it fresh.
+void drawCurve(int c, bool intermediate) { walkCurve(c, intermediate, switchesFor(intermediate)); }
+
+void deriveCurve(int c) { walkCurve(c, false, {false, false, false}); }
 
 void drawIntersections() {
     const int count = std::min(morph.intersectionCount, kIntersectionFloats);
