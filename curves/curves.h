@@ -1,5 +1,6 @@
-// curves.h -- the curve store (left, right and intermediate banks) and the mouse
-// gestures that build and shape the curves and move the slider.
+// curves.h -- the curve store (left, right and intermediate banks), the mouse
+// gestures that build and shape the curves and move the slider, and the history
+// of edits that undo and redo walk.
 //
 // Curves are addressed by number, points by slot: point j of curve c lies at
 // slot 1000*c + 2 + 2*j (x at the slot, y after it). The slot pair before the
@@ -10,7 +11,10 @@
 #pragma once
 
 #include <array>
+#include <cstddef>
 #include <cstdint>
+#include <deque>
+#include <vector>
 
 namespace mw {
 
@@ -55,5 +59,56 @@ void startNextCurve();
 // GLUT mouse-button and motion handlers (window pixels, y down).
 void onMouse(int button, int buttonState, int x, int y);
 void onMotion(int x, int y);
+// Ends any drag: nothing is held and the left button counts as up.
+void resetDrag();
+
+// --- The edit history (history.cpp) --------------------------------------------------
+// An edit of the left and right banks is one step: a point pair added, the points
+// one right-click deleted, a curve ended, one whole drag of a point or a tangent
+// handle. A step keeps only the curves it changed, before and after, each as its
+// count and its counted slot pairs (leading phantom, points, trailing phantom):
+// 18 bytes a pair. Oldest steps are dropped beyond kHistorySteps or kHistoryBytes.
+
+constexpr int kHistorySteps = 128;
+constexpr size_t kHistoryBytes = size_t{32} << 20;
+
+struct CurveContents {
+    int curve = 0;
+    int pointCount = 0;
+    std::vector<float> points;    // x, y of pairs -1 .. pointCount
+    std::vector<float> tangents;  // the same pairs
+    std::vector<uint8_t> flags;   // tangentSet of the same slots
+};
+
+struct BankContents {
+    int curveCount = 0;
+    std::vector<CurveContents> curves;
+};
+
+struct EditStep {
+    BankContents before, after;  // the changed curves only
+    size_t bytes = 0;
+};
+
+// Wiped only by opening a net file (and by the unit tests' fresh program).
+struct EditHistory {
+    std::deque<EditStep> steps;  // oldest first
+    int undone = 0;              // steps at the end that undo took back; redo replays them
+    size_t bytes = 0;            // held by steps
+    bool open = false;           // a step has begun and not yet ended
+    BankContents pending;        // every curve a step may change, as it began
+};
+
+extern EditHistory history;
+
+// Called before and after each edit. A step that changed nothing is not kept; a new
+// step drops the steps that were undone.
+void beginEdit();
+void endEdit();
+// Ends any drag, then puts the store back as it was before the last step (undo) or
+// after the last undone one (redo). Return whether there was such a step.
+bool undoEdit();
+bool redoEdit();
+void clearHistory();
 
 }  // namespace mw

@@ -29,12 +29,13 @@ void restart(Record& record) {
 }
 
 // Puts every process-wide record back to its start: the program state, the curve
-// store, the morph state, the picture buffers and the GL double, once the frame
-// writer is done.
+// store and its edit history, the morph state, the picture buffers and the GL
+// double, once the frame writer is done.
 inline void resetProgram() {
     mw::finishFrames();  // a frame still being written reads frameImage
     restart(mw::state);
     restart(mw::store);
+    restart(mw::history);
     restart(mw::morph);
     restart(mw::images);
     gldouble::reset();
