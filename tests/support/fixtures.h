@@ -5,6 +5,8 @@
 #include <gtest/gtest.h>
 #include <stdlib.h>
 
+#include <cstdint>
+#include <cstring>
 #include <filesystem>
 #include <limits>
 #include <memory>
@@ -48,6 +50,34 @@ class CleanProgram : public ::testing::Test {
 protected:
     CleanProgram() { resetProgram(); }
 };
+
+// The left and right banks as a display pass leaves them, bit for bit: each curve's
+// count, then for a curve of three or more points every counted slot (phantoms and
+// derived tangents included), for a shorter one its points and hand-set tangents.
+inline std::vector<std::vector<uint32_t>> bankContents() {
+    const auto bits = [](float v) {
+        uint32_t b = 0;
+        std::memcpy(&b, &v, sizeof b);
+        return b;
+    };
+    std::vector<std::vector<uint32_t>> banks;
+    for (int c = 0; c < mw::store.curveCount; ++c) {
+        const int n = mw::store.pointCount[c];
+        const bool drawn = n >= 3;
+        std::vector<uint32_t> curve = {static_cast<uint32_t>(n)};
+        for (int j = drawn ? -1 : 0; j <= (drawn ? n : n - 1); ++j) {
+            const int s = mw::slotOf(c, j);
+            const bool tangentKept = drawn || mw::store.tangentSet[s] != 0;
+            for (int k = 0; k < 2; ++k) {
+                curve.push_back(bits(mw::store.controlPoints[s + k]));
+                curve.push_back(tangentKept ? bits(mw::store.tangents[s + k]) : 0);
+                curve.push_back(mw::store.tangentSet[s + k]);
+            }
+        }
+        banks.push_back(std::move(curve));
+    }
+    return banks;
+}
 
 constexpr float kNaN = std::numeric_limits<float>::quiet_NaN();
 constexpr float kInf = std::numeric_limits<float>::infinity();

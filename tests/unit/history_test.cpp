@@ -1,0 +1,97 @@
+// Undo and redo through the keys, over every kind of edit, and the history's bounds.
+#include <GL/freeglut.h>
+#include <gtest/gtest.h>
+
+#include "app/shell.h"
+#include "app/state.h"
+#include "curves/curves.h"
+#include "tests/support/fixtures.h"
+#include "tests/support/gl_double.h"
+
+namespace mw {
+namespace {
+
+constexpr unsigned char kCtrlY = 25, kCtrlZ = 26;
+
+void press(int button, int buttonState, int x, int y) { onMouse(button, buttonState, x, 600 - y); }
+void click(int x, int y) {
+    press(GLUT_LEFT_BUTTON, GLUT_DOWN, x, y);
+    press(GLUT_LEFT_BUTTON, GLUT_UP, x, y);
+}
+void rightClick(int x, int y) { press(GLUT_RIGHT_BUTTON, GLUT_UP, x, y); }
+// A drag in three motion events, each followed by the display pass it causes.
+void drag(int x0, int y0, int x, int y) {
+    press(GLUT_LEFT_BUTTON, GLUT_DOWN, x0, y0);
+    for (int k = 1; k <= 3; ++k) {
+        onMotion(x0 + (x - x0) * k / 3, 600 - (y0 + (y - y0) * k / 3));
+        onDisplay();
+    }
+    press(GLUT_LEFT_BUTTON, GLUT_UP, x, y);
+}
+
+class HistoryTest : public testfixtures::CleanProgram {};
+
+TEST_F(HistoryTest, UndoAndRedoWalkThroughEveryKindOfEditBitForBit) {
+    std::vector<std::vector<std::vector<uint32_t>>> seen = {testfixtures::bankContents()};
+    const auto edit = [&](auto gesture) {
+        gesture();
+        onDisplay();
+        seen.push_back(testfixtures::bankContents());
+    };
+    for (int y : {490, 330, 250, 110}) edit([=] { click(118, y); });
+    edit([] { rightClick(425, 300); });  // ends the curve
+    for (int x : {60, 170, 200, 390}) edit([=] { click(x, 240); });
+    edit([] { drag(918, 330, 940, 350); });  // a right point
+    edit([] { drag(100, 240, 104, 260); });  // the first tangent handle of the horizontal curve
+    // Deletes that first point and its mirror: the drawing derives the leading
+    // phantom point again, which undo must give back as it was.
+    edit([] { rightClick(60, 240); });
+    // Neither the slider nor a letter key is an edit.
+    const size_t steps = history.steps.size();
+    ASSERT_EQ(steps, seen.size() - 1);
+    onKeyboard('t', 0, 0);
+    drag(625, 37, 700, 37);
+    EXPECT_EQ(history.steps.size(), steps);
+
+    for (size_t k = seen.size() - 1; k > 0; --k) {
+        SCOPED_TRACE(k);
+        gldouble::glLog.clear();
+        onKeyboard(kCtrlZ, 0, 0);
+        EXPECT_EQ(gldouble::count("glutPostRedisplay"), 1);
+        onDisplay();
+        EXPECT_EQ(testfixtures::bankContents(), seen[k - 1]);
+    }
+    gldouble::glLog.clear();
+    onKeyboard(kCtrlZ, 0, 0);
+    EXPECT_EQ(gldouble::count("glutPostRedisplay"), 0) << "nothing left to undo";
+    for (size_t k = 1; k < seen.size(); ++k) {
+        SCOPED_TRACE(k);
+        gldouble::modifiers = k % 2 ? GLUT_ACTIVE_CTRL | GLUT_ACTIVE_SHIFT : GLUT_ACTIVE_CTRL;
+        onKeyboard(k % 2 ? kCtrlZ : kCtrlY, 0, 0);
+        onDisplay();
+        EXPECT_EQ(testfixtures::bankContents(), seen[k]);
+    }
+
+    // A new edit after an undo drops the step that was undone.
+    gldouble::modifiers = 0;
+    onKeyboard(kCtrlZ, 0, 0);
+    click(300, 300);
+    EXPECT_FALSE(redoEdit());
+    EXPECT_EQ(history.steps.size(), steps);
+}
+
+// The history keeps its newest kHistorySteps steps, each holding only the curves it
+// changed: all of them together less than one copy of the store.
+TEST_F(HistoryTest, KeepsItsNewestStepsWithinItsBounds) {
+    constexpr int kClicks = kHistorySteps + 30;
+    for (int k = 0; k < kClicks; ++k) click(60 + k, 100 + k);
+    EXPECT_EQ(static_cast<int>(history.steps.size()), kHistorySteps);
+    EXPECT_LT(history.bytes, sizeof(CurveStore));
+    for (int k = 0; k < kHistorySteps; ++k) ASSERT_TRUE(undoEdit());
+    EXPECT_FALSE(undoEdit());
+    EXPECT_EQ(store.pointCount[0], kClicks - kHistorySteps);
+    EXPECT_EQ(store.pointCount[1], kClicks - kHistorySteps);
+}
+
+}  // namespace
+}  // namespace mw
