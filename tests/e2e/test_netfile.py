@@ -25,7 +25,7 @@ def run_without_display(program, *args):
     return result.returncode, result.stdout.decode(), result.stderr.decode()
 
 
-def pictures_from_the_command_line_are_shown(program):
+def command_line_opens_pictures_and_the_demo_net(program):
     status, out, err = run_without_display(program, "--help")
     h.check(status == 0 and "morphing-workstation IMAGES/faces.json" in out
             and "morphing-workstation before.jpg after.png" in out, "--help: %d %r" % (status, out))
@@ -52,6 +52,18 @@ def pictures_from_the_command_line_are_shown(program):
         shot = ws.last
         h.compare_panel(shot, h.read_bmp(left)[0], h.LEFT_PANEL, "left panel")
         h.compare_panel(shot, h.read_bmp(right)[0], h.RIGHT_PANEL, "right panel")
+
+    # The demo net: shown, and saved back to its file byte for byte.
+    demo = read(os.path.join(h.DEFAULT_IMAGES, "faces.json"))
+    with h.Workstation(program, "demo-net", args=["IMAGES/faces.json"],
+                       prepare=lambda d: shutil.copy(os.path.join(h.DEFAULT_IMAGES, "faces.json"),
+                                                     os.path.join(d, "IMAGES"))) as ws:
+        h.check(h.find_colour_near(ws.last, 225, 322, h.is_point_green, radius=1),
+                "the demo net's points are not shown")
+        ws.key("ctrl+s", expect_change=False)
+        wait_for_line(ws, CTRL_S_LINE % "IMAGES/faces.json")
+        h.check(read(os.path.join(ws.workdir, "IMAGES", "faces.json")) == demo,
+                "the demo net was saved differently")
 
 
 def frames_of_animation(ws):
@@ -188,6 +200,6 @@ def bad_net_and_unwritable_save_are_refused(program):
 
 
 if __name__ == "__main__":
-    h.main([pictures_from_the_command_line_are_shown, saved_net_reopens_to_identical_frames,
+    h.main([command_line_opens_pictures_and_the_demo_net, saved_net_reopens_to_identical_frames,
             undo_and_redo_of_a_drag_give_back_the_screenshots,
             bad_net_and_unwritable_save_are_refused])
