@@ -23,8 +23,6 @@ bool putPath(std::array<char, kPathBytes>& buffer, const std::string& path) {
     return true;
 }
 
-bool fits(const std::string& path) { return path.size() < static_cast<size_t>(kPathBytes); }
-
 // The first of morph.json, morph-2.json, ... that names nothing, or the one that
 // could not be looked at (its save then fails with the reason).
 std::string firstFreeNetName() {
@@ -48,16 +46,17 @@ bool readStartFiles(const CommandLine& line, NetFile& net) {
             return false;
         }
     }
+    // A net file's path fits: the system opened it. A picture's may not, when it is
+    // named on the command line or joined to the net file's folder.
     const std::string& left = line.netFile.empty() ? line.leftPicture : net.left.path;
     const std::string& right = line.netFile.empty() ? line.rightPicture : net.right.path;
-    for (const std::string* path : {&left, &right, &line.netFile}) {
-        if (fits(*path)) continue;
-        std::fprintf(stderr, "cannot use %s: path longer than %d bytes\n", path->c_str(),
-                     kPathBytes - 1);
+    for (const auto& [buffer, path] : {std::pair{&state.leftImagePath, &left},
+                                       std::pair{&state.rightImagePath, &right}}) {
+        if (putPath(*buffer, *path)) continue;
+        std::fprintf(stderr, "cannot load picture %s: path longer than %d bytes\n",
+                     path->c_str(), kPathBytes - 1);
         return false;
     }
-    putPath(state.leftImagePath, left);
-    putPath(state.rightImagePath, right);
     return true;
 }
 
@@ -75,7 +74,7 @@ void saveNet() {
     // Only a file this run opened or created is written over.
     const bool ours = state.netPath[0] != '\0';
     const std::string path = ours ? std::string(state.netPath.data()) : firstFreeNetName();
-    const std::string reason = fits(path) ? writeNetFile(path, net, ours) : "path too long";
+    const std::string reason = writeNetFile(path, net, ours);
     if (!reason.empty()) {
         std::fprintf(stderr, "cannot save net %s: %s\n", path.c_str(), reason.c_str());
         return;
