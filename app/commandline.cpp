@@ -1,7 +1,6 @@
 // commandline.cpp -- the command line: the toolkit's own options are set aside for
 // glutInit, the rest is ours, read by CLI11. Nothing here needs a display.
 #include <CLI/CLI.hpp>
-
 #include <algorithm>
 #include <array>
 #include <string_view>

@@ -50,11 +50,11 @@ bool readStartFiles(const CommandLine& line, NetFile& net) {
     // named on the command line or joined to the net file's folder.
     const std::string& left = line.netFile.empty() ? line.leftPicture : net.left.path;
     const std::string& right = line.netFile.empty() ? line.rightPicture : net.right.path;
-    for (const auto& [buffer, path] : {std::pair{&state.leftImagePath, &left},
-                                       std::pair{&state.rightImagePath, &right}}) {
+    for (const auto& [buffer, path] :
+         {std::pair{&state.leftImagePath, &left}, std::pair{&state.rightImagePath, &right}}) {
         if (putPath(*buffer, *path)) continue;
-        std::fprintf(stderr, "cannot load picture %s: path longer than %d bytes\n",
-                     path->c_str(), kPathBytes - 1);
+        std::fprintf(stderr, "cannot load picture %s: path longer than %d bytes\n", path->c_str(),
+                     kPathBytes - 1);
         return false;
     }
     return true;

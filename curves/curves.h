@@ -61,8 +61,9 @@ void startNextCurve();
 // GLUT mouse-button and motion handlers (window pixels, y down).
 void onMouse(int button, int buttonState, int x, int y);
 void onMotion(int x, int y);
-// Ends any drag: nothing is held and the left button counts as up.
-void resetDrag();
+// A drag holding a point or a tangent handle lets go of it: the drag's later motion
+// events move nothing, and its release adds no point.
+void letGoOfHeld();
 
 // --- The edit history (history.cpp) --------------------------------------------------
 // An edit of the left and right banks is one step: a point pair added, the points
@@ -107,8 +108,9 @@ extern EditHistory history;
 // step drops the steps that were undone.
 void beginEdit();
 void endEdit();
-// Ends any drag, then puts the store back as it was before the last step (undo) or
-// after the last undone one (redo). Return whether there was such a step.
+// Let go of what a drag holds and end its step, then put the store back as it was
+// before the last step (undo) or after the last undone one (redo). Return whether
+// there was such a step.
 bool undoEdit();
 bool redoEdit();
 void clearHistory();

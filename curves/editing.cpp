@@ -28,6 +28,14 @@ bool within(float px, float py, int x, int y, int radius) {
     return std::fabs(px - static_cast<float>(x)) < r && std::fabs(py - static_cast<float>(y)) < r;
 }
 
+void resetDrag() {
+    state.leftButtonDown = 0;
+    state.dragging = 0;
+    state.pickRadius = kPickRadius;
+    state.selectedPoint = kNoSlot;
+    state.selectedTangent = kNoSlot;
+}
+
 bool nothingHeld() {
     return state.selectedPoint == kNoSlot && state.selectedTangent == kNoSlot;
 }
@@ -100,9 +108,10 @@ void dragSlider(int x, int y) {
 
 }  // namespace
 
-void resetDrag() {
-    state.leftButtonDown = 0;
-    state.dragging = 0;
+// dragging stays 1, so the drag's release resets it instead of adding a point.
+void letGoOfHeld() {
+    if (nothingHeld()) return;
+    state.leftButtonDown = 0;  // later motion events of this drag move nothing
     state.pickRadius = kPickRadius;
     state.selectedPoint = kNoSlot;
     state.selectedTangent = kNoSlot;

@@ -14,7 +14,9 @@ namespace {
 
 // Slot pairs a curve of n points counts: the leading phantom, the points, the
 // trailing phantom.
-int countedPairs(int n) { return n + 2; }
+int countedPairs(int n) {
+    return n + 2;
+}
 
 void capture(int c, CurveContents& out) {
     const int n = std::clamp(store.pointCount[c], 0, kMaxPointsPerCurve);
@@ -104,7 +106,7 @@ void endEdit() {
 }
 
 bool undoEdit() {
-    resetDrag();
+    letGoOfHeld();
     endEdit();
     const int done = static_cast<int>(history.steps.size()) - history.undone;
     if (done <= 0) return false;
@@ -114,7 +116,7 @@ bool undoEdit() {
 }
 
 bool redoEdit() {
-    resetDrag();
+    letGoOfHeld();
     endEdit();
     if (history.undone <= 0) return false;
     restore(history.steps[history.steps.size() - history.undone].after);

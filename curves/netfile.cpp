@@ -113,7 +113,8 @@ bool readCurves(Reading& r, const Json& net, const std::string& where, const cha
     const Json* list = member(r, net, where, kind);
     if (!list) return false;
     const std::string at = where + "." + kind;
-    if (!list->is_array()) return r.fail(at, "a list of curves was expected, not " + described(*list));
+    if (!list->is_array())
+        return r.fail(at, "a list of curves was expected, not " + described(*list));
     for (size_t k = 0; k < list->size(); ++k) {
         curves.emplace_back();
         if (!readCurve(r, (*list)[k], at + "[" + std::to_string(k) + "]", curves.back()))
@@ -222,7 +223,8 @@ bool readDocument(Reading& r, const Json& doc, const std::string& folder, NetFil
         return false;
     const Json* nets = member(r, doc, "the file", "nets");
     if (!nets) return false;
-    if (!nets->is_object()) return r.fail("nets", "an object with \"left\" and \"right\" was expected");
+    if (!nets->is_object())
+        return r.fail("nets", "an object with \"left\" and \"right\" was expected");
     int rightVertical = 0;
     return readNet(r, *nets, "left", net.leftNet, net.verticalCount) &&
            readNet(r, *nets, "right", net.rightNet, rightVertical) && checkPairs(r, net);
@@ -260,16 +262,21 @@ std::string pictureOpens(const std::string& path) {
     if (fd < 0) return std::strerror(errno);
     struct stat info {};
     std::string reason;
-    if (fstat(fd, &info) != 0) reason = std::strerror(errno);
-    else if (S_ISDIR(info.st_mode)) reason = "is a directory";
-    else if (!S_ISREG(info.st_mode)) reason = "not a regular file";
+    if (fstat(fd, &info) != 0)
+        reason = std::strerror(errno);
+    else if (S_ISDIR(info.st_mode))
+        reason = "is a directory";
+    else if (!S_ISREG(info.st_mode))
+        reason = "not a regular file";
     close(fd);
     return reason;
 }
 
 // --- Writing --------------------------------------------------------------------------
 
-std::string number(float v) { return Json(v).dump(); }
+std::string number(float v) {
+    return Json(v).dump();
+}
 
 // "[x, y]" (appended; string sums of this shape trip a false warning of GCC 12).
 void appendPair(std::string& text, float x, float y) {
@@ -395,7 +402,8 @@ void putPoint(int c, int j, const NetPoint& p) {
 
 void putCurve(int c, const NetCurve& curve) {
     store.pointCount[c] = static_cast<int32_t>(curve.points.size());
-    for (size_t j = 0; j < curve.points.size(); ++j) putPoint(c, static_cast<int>(j), curve.points[j]);
+    for (size_t j = 0; j < curve.points.size(); ++j)
+        putPoint(c, static_cast<int>(j), curve.points[j]);
     if (!curve.hasLead) return;
     store.controlPoints[slotOf(c, -1)] = curve.leadX;
     store.controlPoints[slotOf(c, -1) + 1] = curve.leadY;
@@ -491,9 +499,10 @@ void putNetIntoStore(const NetFile& net) {
 
 std::string netFileText(const NetFile& net, const std::string& path, std::string& text) {
     try {
-        text = std::string("{\n  \"format\": \"") + kNetFormat + "\",\n  \"version\": " +
-               std::to_string(kNetVersion) + ",\n  \"pictures\": {\n    \"left\": " +
-               pictureText(net.left, path) + ",\n    \"right\": " + pictureText(net.right, path) +
+        text = std::string("{\n  \"format\": \"") + kNetFormat +
+               "\",\n  \"version\": " + std::to_string(kNetVersion) +
+               ",\n  \"pictures\": {\n    \"left\": " + pictureText(net.left, path) +
+               ",\n    \"right\": " + pictureText(net.right, path) +
                "\n  },\n  \"nets\": {\n    \"left\": " + netText(net.leftNet, net.verticalCount) +
                ",\n    \"right\": " + netText(net.rightNet, net.verticalCount) + "\n  }\n}\n";
     } catch (const Json::exception&) {

@@ -18,11 +18,14 @@ namespace {
     std::abort();
 }
 
-bool sameFloat(float a, float b) { return std::memcmp(&a, &b, sizeof a) == 0; }
+bool sameFloat(float a, float b) {
+    return std::memcmp(&a, &b, sizeof a) == 0;
+}
 
 bool samePoint(const mw::NetPoint& a, const mw::NetPoint& b) {
     return sameFloat(a.x, b.x) && sameFloat(a.y, b.y) && a.tangentSet == b.tangentSet &&
-           (!a.tangentSet || (sameFloat(a.tangentX, b.tangentX) && sameFloat(a.tangentY, b.tangentY)));
+           (!a.tangentSet ||
+            (sameFloat(a.tangentX, b.tangentX) && sameFloat(a.tangentY, b.tangentY)));
 }
 
 void checkLimits(const mw::NetFile& net) {
@@ -50,7 +53,8 @@ void checkStoreRoundTrip(const mw::NetFile& net) {
             for (size_t j = 0; j < a[k].points.size(); ++j)
                 if (!samePoint(a[k].points[j], b[k].points[j])) return false;
             const bool leadKept = a[k].hasLead && b[k].hasLead;
-            if (leadKept && !(sameFloat(a[k].leadX, b[k].leadX) && sameFloat(a[k].leadY, b[k].leadY)))
+            if (leadKept &&
+                !(sameFloat(a[k].leadX, b[k].leadX) && sameFloat(a[k].leadY, b[k].leadY)))
                 return false;
         }
         return true;

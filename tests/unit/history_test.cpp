@@ -13,12 +13,16 @@ namespace {
 
 constexpr unsigned char kCtrlY = 25, kCtrlZ = 26;
 
-void press(int button, int buttonState, int x, int y) { onMouse(button, buttonState, x, 600 - y); }
+void press(int button, int buttonState, int x, int y) {
+    onMouse(button, buttonState, x, 600 - y);
+}
 void click(int x, int y) {
     press(GLUT_LEFT_BUTTON, GLUT_DOWN, x, y);
     press(GLUT_LEFT_BUTTON, GLUT_UP, x, y);
 }
-void rightClick(int x, int y) { press(GLUT_RIGHT_BUTTON, GLUT_UP, x, y); }
+void rightClick(int x, int y) {
+    press(GLUT_RIGHT_BUTTON, GLUT_UP, x, y);
+}
 // A drag in three motion events, each followed by the display pass it causes.
 void drag(int x0, int y0, int x, int y) {
     press(GLUT_LEFT_BUTTON, GLUT_DOWN, x0, y0);
@@ -78,6 +82,18 @@ TEST_F(HistoryTest, UndoAndRedoWalkThroughEveryKindOfEditBitForBit) {
     click(300, 300);
     EXPECT_FALSE(redoEdit());
     EXPECT_EQ(history.steps.size(), steps);
+
+    // Undo in the middle of a drag: the point goes back and stays there, and the
+    // release adds nothing.
+    onDisplay();
+    const auto before = testfixtures::bankContents();
+    press(GLUT_LEFT_BUTTON, GLUT_DOWN, 118, 490);
+    onMotion(120, 600 - 488);
+    onKeyboard(kCtrlZ, 0, 0);
+    onMotion(160, 600 - 450);
+    press(GLUT_LEFT_BUTTON, GLUT_UP, 160, 450);
+    onDisplay();
+    EXPECT_EQ(testfixtures::bankContents(), before);
 }
 
 // The history keeps its newest kHistorySteps steps, each holding only the curves it
