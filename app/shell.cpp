@@ -1,6 +1,6 @@
 // shell.cpp -- start-up, the window, and the reshape, display and keyboard handlers.
-// The mouse handlers live with the curve editor, the command line and the files it
-// names in commandline.cpp and files.cpp.
+// The mouse handlers live with the curve editor; the command line is read in
+// commandline.cpp, and the files it names are read and saved in files.cpp.
 #include "app/shell.h"
 
 #include <GL/freeglut.h>
