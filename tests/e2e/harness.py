@@ -537,13 +537,6 @@ class Workstation:
         except OSError:
             return ""
 
-    def stdout(self):
-        try:
-            with open(self.stdout_path, "rb") as f:
-                return f.read().decode(errors="replace")
-        except OSError:
-            return ""
-
     def wait_exit(self, timeout=20):
         try:
             return self.proc.wait(timeout=timeout)

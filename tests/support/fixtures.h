@@ -51,28 +51,18 @@ protected:
     CleanProgram() { resetProgram(); }
 };
 
-// The left and right banks as a display pass leaves them, bit for bit: each curve's
-// count, then for a curve of three or more points every counted slot (phantoms and
-// derived tangents included), for a shorter one its points and hand-set tangents.
+// Every counted slot of the left and right banks, bit for bit: per curve its count
+// and the pairs from the leading phantom point to the trailing one (points, tangents,
+// tangent flags).
 inline std::vector<std::vector<uint32_t>> bankContents() {
-    const auto bits = [](float v) {
-        uint32_t b = 0;
-        std::memcpy(&b, &v, sizeof b);
-        return b;
-    };
     std::vector<std::vector<uint32_t>> banks;
     for (int c = 0; c < mw::store.curveCount; ++c) {
-        const int n = mw::store.pointCount[c];
-        const bool drawn = n >= 3;
-        std::vector<uint32_t> curve = {static_cast<uint32_t>(n)};
-        for (int j = drawn ? -1 : 0; j <= (drawn ? n : n - 1); ++j) {
-            const int s = mw::slotOf(c, j);
-            const bool tangentKept = drawn || mw::store.tangentSet[s] != 0;
-            for (int k = 0; k < 2; ++k) {
-                curve.push_back(bits(mw::store.controlPoints[s + k]));
-                curve.push_back(tangentKept ? bits(mw::store.tangents[s + k]) : 0);
-                curve.push_back(mw::store.tangentSet[s + k]);
-            }
+        std::vector<uint32_t> curve = {static_cast<uint32_t>(mw::store.pointCount[c])};
+        for (int s = mw::slotOf(c, -1); s < mw::slotOf(c, mw::store.pointCount[c] + 1); ++s) {
+            uint32_t bits[2] = {};
+            std::memcpy(&bits[0], &mw::store.controlPoints[s], 4);
+            std::memcpy(&bits[1], &mw::store.tangents[s], 4);
+            curve.insert(curve.end(), {bits[0], bits[1], mw::store.tangentSet[s]});
         }
         banks.push_back(std::move(curve));
     }

@@ -254,43 +254,5 @@ TEST_F(ShellTest, StartUpWithoutPicturesStopsWithStatusOneAndNoWindowLeft) {
     EXPECT_EQ(gldouble::count("glutDestroyWindow"), 1);
 }
 
-TEST_F(ShellTest, CommandLineFormsAndTheToolkitsOwnOptions) {
-    const struct {
-        std::vector<const char*> args;
-        Invocation what;
-        std::string net, left, right;
-        std::vector<int> toolkit;
-        const char* text;
-    } cases[] = {
-        {{}, Invocation::Run, "", "IMAGES/imageLeft.bmp", "IMAGES/imageRight.bmp", {}, ""},
-        {{"a.png", "b.jpg"}, Invocation::Run, "", "a.png", "b.jpg", {}, ""},
-        {{"-display", ":3", "n.json", "-sync"}, Invocation::Run, "n.json", "IMAGES/imageLeft.bmp",
-         "IMAGES/imageRight.bmp", {1, 2, 4}, ""},
-        {{"-iconic", "--", "-display"}, Invocation::Run, "-display", "IMAGES/imageLeft.bmp",
-         "IMAGES/imageRight.bmp", {1}, ""},
-        {{"--help"}, Invocation::Help, "", "", "", {}, "morphing-workstation IMAGES/faces.json\n"},
-        {{"--version"}, Invocation::Version, "", "", "", {}, "morphing-workstation 1."},
-        {{"a", "b", "c"}, Invocation::WrongArguments, "", "", "", {}, "3 files given"},
-        {{"a.png", "--frames"}, Invocation::WrongArguments, "", "", "", {}, "--frames"},
-        {{"-geometry"}, Invocation::WrongArguments, "", "", "", {}, "-geometry needs a value"},
-    };
-    for (const auto& c : cases) {
-        std::vector<const char*> argv = {"morphing-workstation"};
-        argv.insert(argv.end(), c.args.begin(), c.args.end());
-        SCOPED_TRACE(testing::PrintToString(argv));
-        const CommandLine line = parseCommandLine(static_cast<int>(argv.size()), argv.data());
-        EXPECT_EQ(line.what, c.what);
-        EXPECT_NE(line.text.find(c.text), std::string::npos) << line.text;
-        if (c.what == Invocation::WrongArguments) {
-            EXPECT_EQ(line.text.find('\n'), std::string::npos) << "one line";
-        }
-        if (c.what != Invocation::Run) continue;
-        EXPECT_EQ(line.netFile, c.net);
-        EXPECT_EQ(line.leftPicture, c.left);
-        EXPECT_EQ(line.rightPicture, c.right);
-        EXPECT_EQ(line.toolkitArguments, c.toolkit);
-    }
-}
-
 }  // namespace
 }  // namespace mw
