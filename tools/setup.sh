@@ -29,7 +29,7 @@ if [[ ${#missing[@]} -gt 0 ]]; then
 fi
 
 # The net-file tests also write and read under a locale whose decimal mark is a comma.
-if [[ "${1:-}" == "--tests" ]] && ! locale -a | grep -qx 'de_DE.utf8'; then
+if [[ "${1:-}" == "--tests" ]] && ! locale -a | grep -x 'de_DE.utf8' >/dev/null; then
     echo "Generating the locale de_DE.UTF-8"
     $sudo localedef -i de_DE -c -f UTF-8 de_DE.UTF-8
 fi
