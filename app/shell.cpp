@@ -1,5 +1,6 @@
 // shell.cpp -- start-up, the window, and the reshape, display and keyboard handlers.
-// The mouse handlers live with the curve editor.
+// The mouse handlers live with the curve editor; the command line is read in
+// commandline.cpp, and the files it names are read and saved in files.cpp.
 #include "app/shell.h"
 
 #include <GL/freeglut.h>
@@ -15,8 +16,50 @@
 
 namespace mw {
 
+namespace {
+
+// Control keys as GLUT delivers them: the letter's place in the alphabet.
+constexpr unsigned char kCtrlS = 19;
+constexpr unsigned char kCtrlY = 25;
+constexpr unsigned char kCtrlZ = 26;  // with Shift too
+
+// Saving, undo and redo. Returns false for every other key.
+bool onControlKey(unsigned char key) {
+    bool changed = false;
+    switch (key) {
+        case kCtrlS: saveNet(); return true;
+        case kCtrlZ:
+            changed = (glutGetModifiers() & GLUT_ACTIVE_SHIFT) ? redoEdit() : undoEdit();
+            break;
+        case kCtrlY: changed = redoEdit(); break;
+        default: return false;
+    }
+    if (changed) glutPostRedisplay();
+    return true;
+}
+
+}  // namespace
+
 int runWorkstation(int argc, char** argv) {
-    glutInit(&argc, argv);
+    const CommandLine line = parseCommandLine(argc, argv);
+    if (line.what == Invocation::Help || line.what == Invocation::Version) {
+        std::fputs(line.text.c_str(), stdout);
+        return 0;
+    }
+    if (line.what == Invocation::WrongArguments) {
+        std::fprintf(stderr, "morphing-workstation: %s\n", line.text.c_str());
+        return kStatusWrongArguments;
+    }
+    NetFile net;
+    if (!readStartFiles(line, net)) return kStatusCannotUse;
+
+    // The toolkit sees its own options only, exactly as they were given.
+    static char programName[] = "morphing-workstation";
+    std::vector<char*> toolkitArgv = {argc > 0 ? argv[0] : programName};
+    for (int i : line.toolkitArguments) toolkitArgv.push_back(argv[i]);
+    int toolkitArgc = static_cast<int>(toolkitArgv.size());
+    toolkitArgv.push_back(nullptr);
+    glutInit(&toolkitArgc, toolkitArgv.data());
     glutInitDisplayMode(GLUT_DOUBLE);
     glutInitWindowSize(static_cast<int>(windowWidth), static_cast<int>(windowHeight));
     const int window = glutCreateWindow(kWindowTitle);
@@ -29,14 +72,11 @@ int runWorkstation(int argc, char** argv) {
     // Closing the window returns from the main loop, so the textures are deleted.
     glutSetOption(GLUT_ACTION_ON_WINDOW_CLOSE, GLUT_ACTION_GLUTMAINLOOP_RETURNS);
 
-    std::snprintf(state.leftImagePath.data(), state.leftImagePath.size(), "%s",
-                  "IMAGES/imageLeft.bmp");
-    std::snprintf(state.rightImagePath.data(), state.rightImagePath.size(), "%s",
-                  "IMAGES/imageRight.bmp");
     if (!loadImages()) {
         glutDestroyWindow(window);
-        return 1;
+        return kStatusCannotUse;
     }
+    if (!line.netFile.empty()) useNetFile(net, line.netFile);
 
     glutMainLoop();
 
@@ -83,6 +123,7 @@ static void toggle(bool& flag) { flag = !flag; }
 static void cycle(int& value, int first, int last) { value = value == last ? first : value + 1; }
 
 void onKeyboard(unsigned char key, int, int) {
+    if (onControlKey(key)) return;
     switch (key) {
         case 'M': case 'm': state.morphingStarted = true; break;
         case 'I': case 'i': toggle(state.showIntermediate); break;

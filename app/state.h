@@ -45,6 +45,10 @@ constexpr double kAnimationStep = 0.01;
 
 constexpr int kNoSlot = -1;
 
+// Room for any path the system can open (PATH_MAX, the terminating zero included);
+// a longer one is refused by name, never cut short.
+constexpr int kPathBytes = 4096;
+
 // Values of ProgramState::viewMode: which warps the middle panel shows.
 constexpr int kViewLeft = 1;   // the left picture warped onto the intermediate net
 constexpr int kViewRight = 2;  // the right picture warped onto it
@@ -84,9 +88,12 @@ struct ProgramState {
     int selectedTangent = kNoSlot; // slot of the point whose tangent handle is held
     int leftButtonDown = 0;        // 0/1
     int dragging = 0;              // 0/1
-    std::array<char, 200> leftImagePath{};   // written once at start-up
-    std::array<char, 200> rightImagePath{};  // written once at start-up
-    std::array<char, 100> sequencePath{};    // directory and frame names of the animation
+    std::array<char, kPathBytes> leftImagePath{};   // written once at start-up
+    std::array<char, kPathBytes> rightImagePath{};  // written once at start-up
+    std::array<char, 100> sequencePath{};  // directory and frame names of the animation
+    // Where Ctrl+S saves the net: the net file opened at start-up, else the file the
+    // first save of the run created; empty until then.
+    std::array<char, kPathBytes> netPath{};
 };
 
 extern ProgramState state;

@@ -1,6 +1,7 @@
 // editing.cpp -- the mouse gestures: clicks add point pairs, right clicks delete
 // points or end the current curve, drags move a point, a tangent handle or the
-// slider handle. The drag state lives in the program state.
+// slider handle. The drag state lives in the program state; every edit is a step
+// of the history.
 #include <GL/freeglut.h>
 
 #include <cmath>
@@ -59,6 +60,7 @@ bool deletePointsAt(int x, int y) {
 
 // One motion event's scan in store order: the first point or tangent handle in
 // reach is taken, and once something is held only that one follows the pointer.
+// Taking it begins the drag's step of the history.
 void dragPointOrHandle(int x, int y) {
     for (int c = 0; c < store.curveCount; ++c) {
         for (int j = 0; j < store.pointCount[c]; ++j) {
@@ -67,6 +69,7 @@ void dragPointOrHandle(int x, int y) {
             const float py = store.controlPoints[s + 1];
             if (within(px, py, x, y, state.pickRadius) &&
                 (nothingHeld() || state.selectedPoint == s)) {
+                if (nothingHeld()) beginEdit();
                 store.controlPoints[s] = static_cast<float>(x);
                 store.controlPoints[s + 1] = static_cast<float>(y);
                 state.dragging = 1;
@@ -75,6 +78,7 @@ void dragPointOrHandle(int x, int y) {
             } else if (within(px + store.tangents[s], py + store.tangents[s + 1], x, y,
                               state.pickRadius) &&
                        (nothingHeld() || state.selectedTangent == s)) {
+                if (nothingHeld()) beginEdit();
                 // The handle lands under the pointer.
                 store.tangents[s] = static_cast<float>(x) - px;
                 store.tangents[s + 1] = static_cast<float>(y) - py;
@@ -104,11 +108,25 @@ void dragSlider(int x, int y) {
 
 }  // namespace
 
+// dragging stays 1, so the drag's release resets it instead of adding a point.
+void letGoOfHeld() {
+    if (nothingHeld()) return;
+    state.leftButtonDown = 0;  // later motion events of this drag move nothing
+    state.pickRadius = kPickRadius;
+    state.selectedPoint = kNoSlot;
+    state.selectedTangent = kNoSlot;
+}
+
+// Each gesture that edits the nets is one step of the history: a click, a right
+// click, and a drag from the motion that takes a point or handle to the button
+// event that resets the drag.
 void onMouse(int button, int buttonState, int x, int windowY) {
     const int y = glY(windowY);
     if (button == GLUT_LEFT_BUTTON && buttonState == GLUT_UP && state.dragging == 0) {
         // A click anywhere adds a pair; it never selects.
+        beginEdit();
         appendPointPair(x, y);
+        endEdit();
         glutPostRedisplay();
         return;
     }
@@ -117,9 +135,12 @@ void onMouse(int button, int buttonState, int x, int windowY) {
         return;
     }
     resetDrag();
+    endEdit();
     if (button != GLUT_RIGHT_BUTTON || buttonState != GLUT_UP) return;
     // A right click that deleted nothing ends the current curve (no redisplay).
+    beginEdit();
     if (!deletePointsAt(x, y)) startNextCurve();
+    endEdit();
 }
 
 void onMotion(int x, int windowY) {

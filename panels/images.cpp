@@ -69,11 +69,14 @@ void drawQuad(GLuint texture, PanelRange panel) {
 GLuint loadPicture(int position, const char* path) {
     const bool left = position == kPositionLeft;
     WorkImage& picture = left ? images.leftImage : images.rightImage;
+    int& fileWidth = left ? images.leftFileWidth : images.rightFileWidth;
+    int& fileHeight = left ? images.leftFileHeight : images.rightFileHeight;
     std::string reason;
     try {
         std::vector<uint8_t> bytes;
         reason = readPictureFile(path, bytes);
-        if (reason.empty()) reason = decodePicture(bytes.data(), bytes.size(), picture);
+        if (reason.empty())
+            reason = decodePicture(bytes.data(), bytes.size(), picture, &fileWidth, &fileHeight);
     } catch (const std::bad_alloc&) {
         reason = "out of memory";
     }
@@ -162,13 +165,17 @@ std::string decodeFullPicture(const uint8_t* bytes, size_t size, DecodedPicture&
     return "";
 }
 
-std::string decodePicture(const uint8_t* bytes, size_t size, WorkImage& out) {
+std::string decodePicture(const uint8_t* bytes, size_t size, WorkImage& out, int* shownWidth,
+                          int* shownHeight) {
     DecodedPicture picture;
     const std::string reason = decodeFullPicture(bytes, size, picture);
-    if (reason.empty())
-        resamplePicture(picture.pixels.get(), picture.width, picture.height, out,
-                        picture.orientation);
-    return reason;
+    if (!reason.empty()) return reason;
+    resamplePicture(picture.pixels.get(), picture.width, picture.height, out, picture.orientation);
+    // The upright size: a picture turned a quarter shows its height across.
+    const bool transposed = picture.orientation >= 5 && picture.orientation <= 8;
+    if (shownWidth) *shownWidth = transposed ? picture.height : picture.width;
+    if (shownHeight) *shownHeight = transposed ? picture.width : picture.height;
+    return "";
 }
 
 // Nearest-neighbour sampling by division by the step, truncated: output column j

@@ -31,6 +31,8 @@ struct ImageBuffers {
     WorkImage rightImage{};
     int leftWidth = 0, leftHeight = 0, leftChannels = 0;  // decoded size, then 256 x 293
     int rightWidth = 0, rightHeight = 0, rightChannels = 0;
+    int leftFileWidth = 0, leftFileHeight = 0;  // the picture's own size, upright
+    int rightFileWidth = 0, rightFileHeight = 0;
     GLuint leftTexture = 0;
     GLuint rightTexture = 0;
     GLuint morphTexture = 0;
@@ -77,8 +79,10 @@ std::string readPictureFile(const char* path, std::vector<uint8_t>& bytes);
 // JPEG through its library (told apart by content), then conversion to RGB,
 // turning upright, resampling and row reversal of a picture file's bytes into
 // out. Returns an empty text, or the reason the picture is refused (out may then
-// be partly written).
-std::string decodePicture(const uint8_t* bytes, size_t size, WorkImage& out);
+// be partly written). When given, shownWidth and shownHeight receive the
+// picture's own size, upright.
+std::string decodePicture(const uint8_t* bytes, size_t size, WorkImage& out,
+                          int* shownWidth = nullptr, int* shownHeight = nullptr);
 
 // --- PNG and JPEG pictures ------------------------------------------------------------
 
@@ -137,9 +141,10 @@ void drawTangentLine(float x0, float y0, float x1, float y1);
 void drawPanelFrames();
 // Draws curve c and stores its default tangents and phantom points (see scene.cpp).
 void drawCurve(int c, bool intermediate);
-// Stores what drawCurve stores, without drawing and without GL: what the renderer,
-// which has no window, needs of a display pass.
-void storeCurveDefaults(int c, bool intermediate);
+// Stores what drawCurve stores, drawing nothing and calling no GL: after it the
+// curve's derived values are those of a display pass (the renderer, which has no
+// window, and a net file just opened need them).
+void deriveCurve(int c, bool intermediate);
 // The yellow crossing overlay over morph.intersectionPoints.
 void drawIntersections();
 

@@ -234,7 +234,7 @@ void drawCurve(int c, bool intermediate) {
     walkCurve(c, intermediate, switchesFor(intermediate));
 }
 
-void storeCurveDefaults(int c, bool intermediate) {
+void deriveCurve(int c, bool intermediate) {
     walkCurve(c, intermediate, {false, false, false});
 }
 

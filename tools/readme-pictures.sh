@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Makes the README's pictures with the real program: docs/workstation.png (the
-# window with a net drawn over the default pictures, morphing at 0.5) and
-# docs/morph-strip.png (the animation's frames at 0.2, 0.4, 0.6, 0.8 and 1.0).
+# window with the demo net IMAGES/faces.json over the default pictures, morphing at
+# 0.5) and docs/morph-strip.png (the animation's frames at 0.02, 0.25, 0.5, 0.75 and 1).
 # Runs the workstation under its own Xvfb, driven by xdotool.
 set -euo pipefail
 cd "$(dirname "$0")/.."

@@ -2,7 +2,8 @@
 # Installs, builds and runs every test: unit and drawing tests, end-to-end tests in
 # a real window under Xvfb, the unit tests again under AddressSanitizer and
 # UndefinedBehaviorSanitizer with a longer random-gesture soak, the morph engine's
-# tests under ThreadSanitizer, and a bounded run of the picture-loading fuzz target.
+# tests under ThreadSanitizer, and bounded runs of the fuzz targets of picture loading
+# and of the net-file reader.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 tools/setup.sh --tests
@@ -28,7 +29,8 @@ cmake --build build-tsan -j"$jobs" --target unit_tests
 (cd build-tsan && TSAN_OPTIONS=halt_on_error=1 ./tests/unit_tests \
     --gtest_filter='ComposeDigest.*:ComposeTest.*:WarpTest.*:CurvilinearTest.*:CrossingsTest.*:AnimationTest.*')
 
-# A bounded run of the picture-loading fuzz target (clang, libFuzzer).
-tools/fuzz-pictures.sh "${FUZZ_SECONDS:-60}"
+# Bounded runs of the fuzz targets (clang, libFuzzer).
+tools/fuzz.sh pictures "${FUZZ_SECONDS:-60}"
+tools/fuzz.sh netfiles "${FUZZ_SECONDS:-60}"
 
 echo "All tests passed."

@@ -5,9 +5,10 @@
 set -euo pipefail
 
 run_packages=(build-essential cmake pkg-config freeglut3-dev libglu1-mesa-dev libgl-dev
-              libsoil-dev libpng-dev libjpeg62-turbo-dev libexif-dev)
+              libsoil-dev libpng-dev libjpeg62-turbo-dev libexif-dev libcli11-dev
+              nlohmann-json3-dev)
 test_packages=(libgtest-dev libbenchmark-dev xvfb xdotool x11-apps imagemagick python3
-               clang libclang-rt-14-dev x11-utils ffmpeg)
+               clang libclang-rt-14-dev x11-utils ffmpeg locales)
 
 packages=("${run_packages[@]}")
 if [[ "${1:-}" == "--tests" ]]; then packages+=("${test_packages[@]}"); fi
@@ -18,10 +19,17 @@ for p in "${packages[@]}"; do
         missing+=("$p")
     fi
 done
-[[ ${#missing[@]} -eq 0 ]] && exit 0
 
 sudo=""
 [[ $(id -u) -ne 0 ]] && sudo="sudo"
-echo "Installing: ${missing[*]}"
-$sudo apt-get update
-DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y --no-install-recommends "${missing[@]}"
+if [[ ${#missing[@]} -gt 0 ]]; then
+    echo "Installing: ${missing[*]}"
+    $sudo apt-get update
+    DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y --no-install-recommends "${missing[@]}"
+fi
+
+# The net-file tests also write and read under a locale whose decimal mark is a comma.
+if [[ "${1:-}" == "--tests" ]] && ! locale -a | grep -x 'de_DE.utf8' >/dev/null; then
+    echo "Generating the locale de_DE.UTF-8"
+    $sudo localedef -i de_DE -c -f UTF-8 de_DE.UTF-8
+fi

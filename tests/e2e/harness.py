@@ -376,11 +376,13 @@ class Workstation:
 
     `images` maps file names inside IMAGES/ to bytes (None: the default pictures;
     a missing name: the file is absent). `prepare(workdir)` may change the
-    working directory before the program starts.
+    working directory before the program starts. `args` are the program's
+    command-line arguments.
     """
 
-    def __init__(self, program, name, images=None, prepare=None, expect_window=True):
+    def __init__(self, program, name, images=None, prepare=None, expect_window=True, args=()):
         self.program = os.path.abspath(program)
+        self.args = list(args)
         self.name = name
         self.images = images
         self.prepare = prepare
@@ -427,7 +429,7 @@ class Workstation:
         self._lay_out_workdir()
         self._start_xvfb()
         env = dict(os.environ, DISPLAY=self.display)
-        self.proc = subprocess.Popen([self.program], cwd=self.workdir, env=env,
+        self.proc = subprocess.Popen([self.program] + self.args, cwd=self.workdir, env=env,
                                      stdout=open(self.stdout_path, "wb"),
                                      stderr=open(self.stderr_path, "wb"),
                                      stdin=subprocess.DEVNULL, preexec_fn=_die_with_parent)

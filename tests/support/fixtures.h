@@ -5,6 +5,8 @@
 #include <gtest/gtest.h>
 #include <stdlib.h>
 
+#include <cstdint>
+#include <cstring>
 #include <filesystem>
 #include <limits>
 #include <memory>
@@ -29,12 +31,13 @@ void restart(Record& record) {
 }
 
 // Puts every process-wide record back to its start: the program state, the curve
-// store, the morph state, the picture buffers and the GL double, once the frame
-// writer is done.
+// store and its edit history, the morph state, the picture buffers and the GL
+// double, once the frame writer is done.
 inline void resetProgram() {
     mw::finishFrames();  // a frame still being written reads frameImage
     restart(mw::state);
     restart(mw::store);
+    restart(mw::history);
     restart(mw::morph);
     restart(mw::images);
     gldouble::reset();
@@ -47,6 +50,24 @@ class CleanProgram : public ::testing::Test {
 protected:
     CleanProgram() { resetProgram(); }
 };
+
+// Every counted slot of the left and right banks, bit for bit: per curve its count
+// and the pairs from the leading phantom point to the trailing one (points, tangents,
+// tangent flags).
+inline std::vector<std::vector<uint32_t>> bankContents() {
+    std::vector<std::vector<uint32_t>> banks;
+    for (int c = 0; c < mw::store.curveCount; ++c) {
+        std::vector<uint32_t> curve = {static_cast<uint32_t>(mw::store.pointCount[c])};
+        for (int s = mw::slotOf(c, -1); s < mw::slotOf(c, mw::store.pointCount[c] + 1); ++s) {
+            uint32_t bits[2] = {};
+            std::memcpy(&bits[0], &mw::store.controlPoints[s], 4);
+            std::memcpy(&bits[1], &mw::store.tangents[s], 4);
+            curve.insert(curve.end(), {bits[0], bits[1], mw::store.tangentSet[s]});
+        }
+        banks.push_back(std::move(curve));
+    }
+    return banks;
+}
 
 constexpr float kNaN = std::numeric_limits<float>::quiet_NaN();
 constexpr float kInf = std::numeric_limits<float>::infinity();

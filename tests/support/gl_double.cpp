@@ -15,6 +15,7 @@ namespace gldouble {
 std::vector<Call> glLog;
 bool recording = true;
 TexImage lastTexImage;
+int modifiers = 0;
 Callbacks callbacks;
 static GLuint nextTextureName = 1;
 
@@ -22,6 +23,7 @@ void reset() {
     glLog.clear();
     recording = true;
     lastTexImage = TexImage{};
+    modifiers = 0;
     callbacks = Callbacks{};
     nextTextureName = 1;
 }
@@ -220,6 +222,7 @@ void glutSetOption(GLenum what, int value) { record("glutSetOption", {u(what), i
 void glutMainLoop() { record("glutMainLoop", {}); }
 void glutSwapBuffers() { record("glutSwapBuffers", {}); }
 void glutPostRedisplay() { record("glutPostRedisplay", {}); }
+int glutGetModifiers() { return gldouble::modifiers; }
 void glutBitmapCharacter(void* font, int character) {
     record("glutBitmapCharacter", {i(character)});
     if (recording) glLog.back().str = std::string("glutBitmapCharacter(") +

@@ -24,6 +24,9 @@ struct TexImage {
 };
 extern TexImage lastTexImage;
 
+// What glutGetModifiers reports (GLUT_ACTIVE_SHIFT, ...); reset() clears it.
+extern int modifiers;
+
 // Clears the log, the texture image, the registered callbacks and the texture
 // name counter.
 void reset();

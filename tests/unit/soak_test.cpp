@@ -116,7 +116,7 @@ struct GestureStream {
     // the soak returns to level 1 soon after, and animations start rarely.
     void key() {
         static const char table[] = "MITPCSXBAmitpcsxba";
-        static const char others[] = "zZ0 \r\x1bw";
+        static const char others[] = "zZ0 \r\x1bw\x1a\x19";  // and Ctrl+Z, Ctrl+Y
         char k = chance(90) ? table[below(sizeof table - 1)] : others[below(sizeof others - 1)];
         if (chance(state.qualityLevel == 1 ? 3 : 30)) k = chance(50) ? 'q' : 'Q';
         // Each animation step is a composition, and so is S once morphing: rarely.
