@@ -50,6 +50,7 @@ int runWorkstation(int argc, char** argv) {
         std::fprintf(stderr, "morphing-workstation: %s\n", line.text.c_str());
         return kStatusWrongArguments;
     }
+    if (line.what == Invocation::Render) return runRender(line.render);
     NetFile net;
     if (!readStartFiles(line, net)) return kStatusCannotUse;
 

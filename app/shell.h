@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "curves/curves.h"
+#include "render/render.h"
 
 namespace mw {
 
@@ -14,7 +15,7 @@ namespace mw {
 constexpr int kStatusCannotUse = 1;
 constexpr int kStatusWrongArguments = 2;
 
-enum class Invocation { Run, Help, Version, WrongArguments };
+enum class Invocation { Run, Render, Help, Version, WrongArguments };
 
 // What the command line asks for. Reading it needs no display, so --help, --version
 // and wrong arguments are answered before the toolkit starts.
@@ -23,6 +24,7 @@ struct CommandLine {
     std::string leftPicture = "IMAGES/imageLeft.bmp";
     std::string rightPicture = "IMAGES/imageRight.bmp";
     std::string netFile;  // when set, the pictures and both nets come from it
+    RenderOptions render;  // `render NET.json [options]`: frames without a window
     // Indices into argv of the toolkit's own options and their values (-display
     // NAME, -geometry WxH+X+Y, -iconic, -direct, -indirect, -gldebug, -sync), in
     // their order: glutInit gets exactly these.
@@ -31,7 +33,8 @@ struct CommandLine {
 };
 
 // The forms: no arguments (the default pictures), LEFT RIGHT (two pictures, an
-// empty net), NET.json (a net file); --help and --version.
+// empty net), NET.json (a net file), render NET.json [options] (frames without a
+// window); --help and --version.
 CommandLine parseCommandLine(int argc, const char* const* argv);
 
 // Runs the whole program: command line, window, handlers, pictures, main loop.
