@@ -1,7 +1,11 @@
 #!/usr/bin/env python3
 """faces-net.py -- writes IMAGES/faces.json, the demo net over the default pictures.
 
-Usage: tools/faces-net.py OUTFILE
+Usage: tools/faces-net.py OUTFILE [LARGE_OUTFILE]
+
+With LARGE_OUTFILE, also writes the same nets over the faces drawn at four times
+their size (imageLeft-4x.png and imageRight-4x.png), the renderer's example: a net
+lives in window coordinates, whatever the pictures' size.
 
 Each curve runs through the same features of both faces, placed from the geometry
 that tools/make-pictures.cpp draws them with (the numbers of leftFace() and
@@ -35,6 +39,7 @@ RIGHT = Face(width=298, height=340, face=(149, 170), faceR=(76, 122), hair=(149,
              noseRy=28, mouthY=245, mouthR=(46, 15), mouthCurve=8, shirtTop=292, shirtRx=150)
 
 MARGIN = 3  # picture pixels beyond the edges, so every curve crosses every scan line
+EYE_REACH = 20  # picture pixels above and below an eye's centre, beyond its brow
 
 
 def window(f, x, y, panel_x):
@@ -95,8 +100,11 @@ def vertical_curves(f):
                 (mouth_side, f.shirtTop + 12),
                 (mouth_side, r["bottom"])]
         eye_x = f.eyes[0] if side < 0 else f.eyes[1]
+        # Upright through the whole eye, so that the rows across it move together.
         eye = [(eye_x, r["top"]),
+               (eye_x, f.eyeY - EYE_REACH),
                (eye_x, f.eyeY),
+               (eye_x, f.eyeY + EYE_REACH),
                (cx + side * 0.9 * f.mouthR[0], lip_middle(f, 0.9)),
                (cx + side * neck, r["neck"]),
                (cx + side * neck, f.shirtTop + 12),
@@ -156,16 +164,22 @@ def net_text(f, panel_x):
             % (listing(vertical), listing(horizontal)))
 
 
-def main():
+def write_net(path, left_picture, right_picture, zoom):
     picture = '{"path": %s, "width": %d, "height": %d}'
     text = ('{\n  "format": "morphing-workstation net",\n  "version": 1,\n  "pictures": {\n'
             '    "left": %s,\n    "right": %s\n  },\n  "nets": {\n    "left": %s,\n'
             '    "right": %s\n  }\n}\n'
-            % (picture % (json.dumps("imageLeft.bmp"), LEFT.width, LEFT.height),
-               picture % (json.dumps("imageRight.bmp"), RIGHT.width, RIGHT.height),
+            % (picture % (json.dumps(left_picture), LEFT.width * zoom, LEFT.height * zoom),
+               picture % (json.dumps(right_picture), RIGHT.width * zoom, RIGHT.height * zoom),
                net_text(LEFT, 50), net_text(RIGHT, 850)))
-    with open(sys.argv[1], "w") as f:
+    with open(path, "w") as f:
         f.write(text)
+
+
+def main():
+    write_net(sys.argv[1], "imageLeft.bmp", "imageRight.bmp", 1)
+    if len(sys.argv) > 2:
+        write_net(sys.argv[2], "imageLeft-4x.png", "imageRight-4x.png", 4)
 
 
 if __name__ == "__main__":
