@@ -3,6 +3,7 @@
 #pragma once
 
 #include <array>
+#include <cmath>
 
 #include "curvemath/steps.h"
 
@@ -66,6 +67,20 @@ void segmentParameters(Inversion how, char mode, float tolerance, StartOnTarget 
 // computes it, can pass the bisection's tolerance test for target: such a search
 // ends without a parameter whichever way it runs.
 bool segmentOutOfReach(const CatmullRomCoefficients& c, float tolerance, float target);
+
+// That test in two parts, the first formed once per segment and tolerance: bounds
+// on every value the segment gives over [0, 1], and the tolerance; then, per
+// target, whether either bound fails its half of the tolerance test.
+struct SegmentReach {
+    double lowest, highest, tolerance;
+};
+SegmentReach segmentReach(const CatmullRomCoefficients& c, float tolerance);
+inline bool outOfReach(const SegmentReach& r, float target) {
+    const double aim = target;
+    const bool fails = !steps::reachesUpTo(r.highest, r.tolerance, aim) ||
+                       !steps::reachesDownTo(r.lowest, r.tolerance, aim);
+    return std::isfinite(target) && fails;
+}
 
 // The parameter taken from the root slots: the first in [0, 1] (both ends
 // included), else 0 for a target on the start as `rule` says, else -1.0f.
