@@ -35,14 +35,18 @@ template <typename Isa>
 struct VectorOps {
     using Value = typename Isa::Doubles;
     using Mask = decltype(Value{} < Value{});
-    [[gnu::always_inline]] static Value roundToFloat(const Value& x) {
+    // Floats widened to doubles, exactly.
+    [[gnu::always_inline]] static Value widen(const typename Isa::Floats& x) {
         // GCC 12 widens a vector of four floats with __builtin_convertvector in two
         // halves (five instructions); the instruction that widens them at once gives
         // the same exact doubles. (The builtin is expanded only in the AVX2 build.)
         if constexpr (Isa::kWidth == 4)
-            return __builtin_ia32_cvtps2pd256(__builtin_convertvector(x, typename Isa::Floats));
+            return __builtin_ia32_cvtps2pd256(x);
         else
-            return __builtin_convertvector(__builtin_convertvector(x, typename Isa::Floats), Value);
+            return __builtin_convertvector(x, Value);
+    }
+    [[gnu::always_inline]] static Value roundToFloat(const Value& x) {
+        return widen(__builtin_convertvector(x, typename Isa::Floats));
     }
     // A mask must come from comparisons (and their &, |, ~) made in the same step:
     // a mask kept in memory between steps is not known to be all-ones or all-zeros
@@ -394,6 +398,35 @@ void segmentParameters(Inversion how, char mode, float tolerance, StartOnTarget 
                        float* parameters) {
     withInstructionSet([&](auto isa) __attribute__((always_inline)) {
         runSearches<decltype(isa)>(how, mode, tolerance, rule, batch, searches, count, parameters);
+    });
+}
+
+void segmentValues(const CatmullRomCoefficients* segments, const int* segment, const float* t,
+                   int count, float* values) {
+    withInstructionSet([&](auto isa) __attribute__((always_inline)) {
+        using Isa = decltype(isa);
+        using Ops = VectorOps<Isa>;
+        using Doubles = typename Isa::Doubles;
+        using Floats = typename Isa::Floats;
+        constexpr int kWidth = Isa::kWidth;
+        int p = 0;
+        for (; p + kWidth <= count; p += kWidth) {
+            Floats k0, k1, k2, k3, at;
+            for (int w = 0; w < kWidth; ++w) {
+                const CatmullRomCoefficients& c = segments[segment[p + w]];
+                k0[w] = c.c0;
+                k1[w] = c.c1;
+                k2[w] = c.c2;
+                k3[w] = c.c3;
+                at[w] = t[p + w];
+            }
+            const Doubles value = steps::segmentValue<Ops>(Ops::widen(k0), Ops::widen(k1),
+                                                           Ops::widen(k2), Ops::widen(k3),
+                                                           Ops::widen(at));
+            const Floats rounded = __builtin_convertvector(value, Floats);
+            for (int w = 0; w < kWidth; ++w) values[p + w] = rounded[w];
+        }
+        for (; p < count; ++p) values[p] = catmullRomAt(segments[segment[p]], t[p]);
     });
 }
 

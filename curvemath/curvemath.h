@@ -63,6 +63,11 @@ void segmentParameters(Inversion how, char mode, float tolerance, StartOnTarget 
                        const SegmentBatch& batch, const SegmentSearch* searches, int count,
                        float* parameters);
 
+// values[p] = catmullRomAt(segments[segment[p]], t[p]) for every p below count,
+// many at a time.
+void segmentValues(const CatmullRomCoefficients* segments, const int* segment, const float* t,
+                   int count, float* values);
+
 // True when no value the segment gives for a float t in [0, 1], as catmullRomAt
 // computes it, can pass the bisection's tolerance test for target: such a search
 // ends without a parameter whichever way it runs.
