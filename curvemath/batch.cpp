@@ -53,7 +53,13 @@ struct VectorOps {
     // per lane, and the compiler then chooses lane by lane. So flags that live
     // across steps are kept as doubles (1 set, 0 clear).
     [[gnu::always_inline]] static Value select(const Mask& m, const Value& a, const Value& b) {
-        return m ? a : b;
+        // With AVX2 the lanes' sign bits choose (vblendvpd): a mask from comparisons has
+        // every bit of a lane set or clear, so they choose as m ? a : b does, where
+        // GCC 12 may first compare the mask with zero when it was combined with &.
+        if constexpr (Isa::kWidth == 4)
+            return __builtin_ia32_blendvpd256(b, a, reinterpret_cast<Value>(m));
+        else
+            return m ? a : b;
     }
     [[gnu::always_inline]] static Value magnitude(const Value& x) {
         return reinterpret_cast<Value>(reinterpret_cast<Mask>(x) & (Mask{} + INT64_MAX));
@@ -182,15 +188,16 @@ struct BisectionLanes {
         const Doubles mid = steps::midpoint<Ops>(lo, hi);
         const Doubles value = steps::segmentValue<Ops>(c0[v], c1[v], c2[v], c3[v], mid);
         const Masks hit = steps::withinTolerance(value, tol, aim);
+        const Masks active = on & ~hit;
         Doubles newLow = lo, newHigh = hi;
-        steps::narrow<Ops, falling>(mid, value, aim, on & ~hit, newLow, newHigh);
+        steps::narrow<Ops, falling>(mid, value, aim, active, newLow, newHigh);
         const Masks moved = (newLow != lo) | (newHigh != hi);
         const Masks open = newHigh > newLow;
         low[v] = newLow;
         high[v] = newHigh;
         result[v] = Ops::select(hit & on, mid, result[v]);
         // select(still, -1, +0), as the bits of -1 kept where the mask is set.
-        const Masks still = on & ~hit & moved & open;
+        const Masks still = active & (moved & open);
         running[v] = reinterpret_cast<Doubles>(still & reinterpret_cast<Masks>(Doubles{} - 1.0));
     }
 
@@ -341,7 +348,7 @@ template <typename Lanes>
     for (int v = 0; v < kVectors; ++v) live += busy[v] = load(v);
     const auto advance = [&](int v) __attribute__((always_inline)) {
         lanes.step(v);
-        if (!busy[v] || !lanes.ended(v)) return;
+        if (!lanes.ended(v) || !busy[v]) return;
         for (int w = 0; w < kWidth; ++w) {
             const int j = job[v][w];
             if (j != kIdle) parameters[j] = lanes.finish(v, w, searches[j]);
