@@ -13,10 +13,12 @@
 // instruction set (instruction_set.h).
 #pragma GCC diagnostic ignored "-Wpsabi"
 
+#include <algorithm>
 #include <atomic>
 #include <cmath>
 #include <cstdint>
 #include <limits>
+#include <utility>
 
 #include "curvemath/curvemath.h"
 #include "curvemath/instruction_set.h"
@@ -33,18 +35,41 @@ template <typename Isa>
 struct VectorOps {
     using Value = typename Isa::Doubles;
     using Mask = decltype(Value{} < Value{});
+    // Floats widened to doubles, exactly.
+    [[gnu::always_inline]] static Value widen(const typename Isa::Floats& x) {
+        // GCC 12 widens a vector of four floats with __builtin_convertvector in two
+        // halves (five instructions); the instruction that widens them at once gives
+        // the same exact doubles. (The builtin is expanded only in the AVX2 build.)
+        if constexpr (Isa::kWidth == 4)
+            return __builtin_ia32_cvtps2pd256(x);
+        else
+            return __builtin_convertvector(x, Value);
+    }
     [[gnu::always_inline]] static Value roundToFloat(const Value& x) {
-        return __builtin_convertvector(__builtin_convertvector(x, typename Isa::Floats), Value);
+        return widen(__builtin_convertvector(x, typename Isa::Floats));
     }
     // A mask must come from comparisons (and their &, |, ~) made in the same step:
     // a mask kept in memory between steps is not known to be all-ones or all-zeros
     // per lane, and the compiler then chooses lane by lane. So flags that live
     // across steps are kept as doubles (1 set, 0 clear).
     [[gnu::always_inline]] static Value select(const Mask& m, const Value& a, const Value& b) {
-        return m ? a : b;
+        // With AVX2 the lanes' sign bits choose (vblendvpd): a mask from comparisons has
+        // every bit of a lane set or clear, so they choose as m ? a : b does, where
+        // GCC 12 may first compare the mask with zero when it was combined with &.
+        if constexpr (Isa::kWidth == 4)
+            return __builtin_ia32_blendvpd256(b, a, reinterpret_cast<Value>(m));
+        else
+            return m ? a : b;
     }
     [[gnu::always_inline]] static Value magnitude(const Value& x) {
         return reinterpret_cast<Value>(reinterpret_cast<Mask>(x) & (Mask{} + INT64_MAX));
+    }
+    // Whether no lane has its sign bit set.
+    [[gnu::always_inline]] static bool noneNegative(const Value& x) {
+        if constexpr (Isa::kWidth == 4)
+            return __builtin_ia32_movmskpd256(x) == 0;
+        else
+            return __builtin_ia32_movmskpd(x) == 0;
     }
     // Whether any lane is set: the lanes folded together with |.
     [[gnu::always_inline]] static bool anySet(const Mask& m) {
@@ -75,6 +100,13 @@ bool finite(const CatmullRomCoefficients& c, float target) {
            std::isfinite(c.c3) && std::isfinite(target);
 }
 
+// What the bisection's lanes need of one segment, formed once per call: its
+// coefficients as doubles, and its reach (segmentReach) for the call's tolerance.
+struct alignas(32) LaneSegment {
+    double c[4];
+    SegmentReach reach;
+};
+
 // The bisection of bisectSegment over [0, 1], one search per lane. The direction is
 // a template argument: a mask chosen at run time between two comparisons is no
 // longer known to be a comparison (see VectorOps::select).
@@ -84,80 +116,92 @@ struct BisectionLanes {
     using Doubles = typename Isa::Doubles;
     using Masks = typename Ops::Mask;
     static constexpr int kWidth = Isa::kWidth;
+    // The segment an idle lane runs on: the constant 0, with target 0 on the closed
+    // interval [0, 0], ended before it starts.
+    static constexpr int kIdleSegment = kBatchSegments;
 
     const SegmentBatch* batch;
     float tolerance;
     Doubles low[kVectors], high[kVectors], target[kVectors];
     Doubles c0[kVectors], c1[kVectors], c2[kVectors], c3[kVectors];
     Doubles result[kVectors];   // the midpoint that hit, or -1 where a search ended without
-    Doubles running[kVectors];  // 1 in lanes whose search has not ended, else 0
+    // -1 in lanes whose search has not ended, else +0: the sign bits tell at once
+    // whether any lane is running.
+    Doubles running[kVectors];
+    LaneSegment segment[kBatchSegments + 1];
 
-    // The searches about to enter one vector, lane by lane.
-    struct Start {
-        double low[kWidth], high[kWidth], target[kWidth];
-        double c0[kWidth], c1[kWidth], c2[kWidth], c3[kWidth], running[kWidth];
-    };
-
-    // Lane w of `start` takes search s over [0, 1]; false when the search needs no
-    // lane, being out of reach (its parameter is then -1).
-    [[gnu::always_inline]] bool prepare(Start& start, int w, const SegmentSearch& s,
-                                        float& parameter) const {
-        const CatmullRomCoefficients& c = batch->segments[s.segment];
-        if (segmentOutOfReach(c, tolerance, s.target)) {
-            parameter = -1.0f;
-            return false;
+    // The segments the searches use, and the idle lanes' one.
+    void setUp(const SegmentSearch* searches, int count) {
+        int last = -1;
+        for (int j = 0; j < count; ++j) last = std::max(last, searches[j].segment);
+        for (int k = 0; k <= last; ++k) {
+            const CatmullRomCoefficients& c = batch->segments[k];
+            segment[k] = {{c.c0, c.c1, c.c2, c.c3}, segmentReach(c, tolerance)};
         }
-        start.low[w] = 0.0;
-        start.high[w] = 1.0;
-        start.target[w] = s.target;
-        start.c0[w] = c.c0;
-        start.c1[w] = c.c1;
-        start.c2[w] = c.c2;
-        start.c3[w] = c.c3;
-        start.running[w] = 1.0;
-        return true;
+        segment[kIdleSegment] = {{0.0, 0.0, 0.0, 0.0}, {}};
     }
 
-    // A lane without a search: the constant 0 on a closed interval, ended before it
-    // starts.
-    [[gnu::always_inline]] void leaveIdle(Start& start, int w) const {
-        start.low[w] = start.high[w] = start.target[w] = 0.0;
-        start.c0[w] = start.c1[w] = start.c2[w] = start.c3[w] = 0.0;
-        start.running[w] = 0.0;
+    // Whether search s needs a lane; one that is out of reach does not (its parameter
+    // is -1).
+    [[gnu::always_inline]] bool admit(const SegmentSearch& s, float& parameter) const {
+        parameter = -1.0f;
+        return !outOfReach(segment[s.segment].reach, s.target);
     }
 
-    [[gnu::always_inline]] void load(int v, const Start& start) {
-        low[v] = vectorOf<Doubles, kWidth>(start.low);
-        high[v] = vectorOf<Doubles, kWidth>(start.high);
+    // Vector v takes the searches job[w] (kIdle: none) over [0, 1].
+    [[gnu::always_inline]] void load(int v, const int (&job)[kWidth],
+                                     const SegmentSearch* searches) {
+        const double* c[kWidth];
+        Doubles aim{}, on{};
+        static constexpr SegmentSearch kNoSearch{kIdleSegment, 0.0f};
+        for (int w = 0; w < kWidth; ++w) {
+            const bool idle = job[w] == kIdle;
+            const SegmentSearch& s = idle ? kNoSearch : searches[job[w]];
+            c[w] = segment[s.segment].c;
+            aim[w] = s.target;
+            on[w] = idle ? 0.0 : -1.0;
+        }
+        Doubles k0, k1, k2, k3;
+        for (int w = 0; w < kWidth; ++w) {
+            k0[w] = c[w][0];
+            k1[w] = c[w][1];
+            k2[w] = c[w][2];
+            k3[w] = c[w][3];
+        }
+        low[v] = Doubles{};
+        high[v] = Doubles{} - on;
+        target[v] = aim;
+        running[v] = on;
         result[v] = Doubles{} - 1.0;
-        running[v] = vectorOf<Doubles, kWidth>(start.running);
-        target[v] = vectorOf<Doubles, kWidth>(start.target);
-        c0[v] = vectorOf<Doubles, kWidth>(start.c0);
-        c1[v] = vectorOf<Doubles, kWidth>(start.c1);
-        c2[v] = vectorOf<Doubles, kWidth>(start.c2);
-        c3[v] = vectorOf<Doubles, kWidth>(start.c3);
+        c0[v] = k0;
+        c1[v] = k1;
+        c2[v] = k2;
+        c3[v] = k3;
     }
 
     // One step of every running search of vector v (steps::bisect, lane by lane); a
     // search that ends keeps its interval and result from then on.
     [[gnu::always_inline]] void step(int v) {
-        const Masks on = running[v] > 0.0;
+        const Masks on = running[v] < 0.0;
         const Doubles lo = low[v], hi = high[v], aim = target[v];
         const Doubles tol = Doubles{} + static_cast<double>(tolerance);
         const Doubles mid = steps::midpoint<Ops>(lo, hi);
         const Doubles value = steps::segmentValue<Ops>(c0[v], c1[v], c2[v], c3[v], mid);
         const Masks hit = steps::withinTolerance(value, tol, aim);
+        const Masks active = on & ~hit;
         Doubles newLow = lo, newHigh = hi;
-        steps::narrow<Ops, falling>(mid, value, aim, on & ~hit, newLow, newHigh);
+        steps::narrow<Ops, falling>(mid, value, aim, active, newLow, newHigh);
         const Masks moved = (newLow != lo) | (newHigh != hi);
         const Masks open = newHigh > newLow;
         low[v] = newLow;
         high[v] = newHigh;
         result[v] = Ops::select(hit & on, mid, result[v]);
-        running[v] = Ops::select(on & ~hit & moved & open, Doubles{} + 1.0, Doubles{});
+        // select(still, -1, +0), as the bits of -1 kept where the mask is set.
+        const Masks still = active & (moved & open);
+        running[v] = reinterpret_cast<Doubles>(still & reinterpret_cast<Masks>(Doubles{} - 1.0));
     }
 
-    [[gnu::always_inline]] bool ended(int v) const { return !Ops::anySet(running[v] > 0.0); }
+    [[gnu::always_inline]] bool ended(int v) const { return Ops::noneNegative(running[v]); }
     [[gnu::always_inline]] float finish(int v, int w, const SegmentSearch&) const {
         return static_cast<float>(result[v][w]);
     }
@@ -181,36 +225,39 @@ struct RootLanes {
     Doubles converged[kVectors];  // 1 or 0, as running
     Doubles running[kVectors];
 
-    struct Start {
-        double a1[kWidth], a2[kWidth], a3[kWidth], running[kWidth];
-    };
+    void setUp(const SegmentSearch*, int) {}
 
-    [[gnu::always_inline]] bool prepare(Start& start, int w, const SegmentSearch& search,
-                                        float& parameter) const {
+    // Segments the lanes do not take are solved here, one at a time.
+    [[gnu::always_inline]] bool admit(const SegmentSearch& search, float& parameter) const {
         const CatmullRomCoefficients& c = batch->segments[search.segment];
         if (c.c3 == 0.0f || !finite(c, search.target)) {
             parameter = segmentParameter(Inversion::Roots, 'n', 0.0f, rule, c, search.target);
             return false;
         }
-        // The cubic normalised to leading coefficient 1, as findQuadraticFactors does.
-        const double lead = c.c3;
-        start.a1[w] = c.c2 / lead;
-        start.a2[w] = c.c1 / lead;
-        start.a3[w] = (static_cast<double>(c.c0) - search.target) / lead;
-        start.running[w] = 1.0;
         return true;
     }
 
-    // A lane without a cubic: x^3 with the factor x^2, a zero correction at once.
-    [[gnu::always_inline]] void leaveIdle(Start& start, int w) const {
-        start.a1[w] = start.a2[w] = start.a3[w] = start.running[w] = 0.0;
-    }
-
-    [[gnu::always_inline]] void load(int v, const Start& start) {
-        a1[v] = vectorOf<Doubles, kWidth>(start.a1);
-        a2[v] = vectorOf<Doubles, kWidth>(start.a2);
-        a3[v] = vectorOf<Doubles, kWidth>(start.a3);
-        running[v] = vectorOf<Doubles, kWidth>(start.running);
+    // Vector v takes the cubics of searches job[w], normalised to leading coefficient
+    // 1 as findQuadraticFactors does; a lane without one (kIdle) takes x^3 with the
+    // factor x^2, a zero correction at once.
+    [[gnu::always_inline]] void load(int v, const int (&job)[kWidth],
+                                     const SegmentSearch* searches) {
+        double na1[kWidth], na2[kWidth], na3[kWidth], on[kWidth];
+        for (int w = 0; w < kWidth; ++w) {
+            na1[w] = na2[w] = na3[w] = on[w] = 0.0;
+            if (job[w] == kIdle) continue;
+            const SegmentSearch& search = searches[job[w]];
+            const CatmullRomCoefficients& c = batch->segments[search.segment];
+            const double lead = c.c3;
+            na1[w] = c.c2 / lead;
+            na2[w] = c.c1 / lead;
+            na3[w] = (static_cast<double>(c.c0) - search.target) / lead;
+            on[w] = 1.0;
+        }
+        a1[v] = vectorOf<Doubles, kWidth>(na1);
+        a2[v] = vectorOf<Doubles, kWidth>(na2);
+        a3[v] = vectorOf<Doubles, kWidth>(na3);
+        running[v] = vectorOf<Doubles, kWidth>(on);
         r[v] = Ops::select(running[v] > 0.0, Doubles{} + steps::kCubicTrialR, Doubles{});
         s[v] = Ops::select(running[v] > 0.0, Doubles{} + steps::kCubicTrialS, Doubles{});
         r1[v] = s1[v] = r2[v] = s2[v] = Doubles{} + std::numeric_limits<double>::quiet_NaN();
@@ -264,46 +311,55 @@ struct RootLanes {
 
 // Runs every search through the lanes: a vector takes the next searches once all of
 // its lanes have ended (one test of the lanes per vector and step), so its lanes
-// are always written whole.
+// are always written whole. The searches that need a lane are listed a part at a
+// time, without a branch per search.
 template <typename Lanes>
 [[gnu::always_inline]] inline void runLanes(Lanes& lanes, const SegmentSearch* searches, int count,
                                             float* parameters) {
     constexpr int kWidth = Lanes::kWidth;
-    int job[kVectors][kWidth];
-    int next = 0;
-    // Loads the next searches that need a lane into vector v; false if none is left.
-    const auto load = [&](int v) __attribute__((always_inline)) {
-        typename Lanes::Start start;
-        bool any = false;
-        for (int w = 0; w < kWidth; ++w) {
-            job[v][w] = kIdle;
-            while (next < count && job[v][w] == kIdle) {
-                const int j = next++;
-                if (lanes.prepare(start, w, searches[j], parameters[j])) job[v][w] = j;
+    constexpr int kPart = 512;
+    lanes.setUp(searches, count);
+    int listed[kPart];
+    int first = 0;     // the first search not yet listed
+    int taken = 0, inList = 0;
+    // The next search that needs a lane, or kIdle when none is left.
+    const auto nextJob = [&]() __attribute__((always_inline)) {
+        while (taken == inList) {
+            if (first == count) return kIdle;
+            const int end = std::min(count, first + kPart);
+            inList = taken = 0;
+            for (int j = first; j < end; ++j) {
+                listed[inList] = j;
+                inList += lanes.admit(searches[j], parameters[j]);
             }
-            if (job[v][w] == kIdle)
-                lanes.leaveIdle(start, w);
-            else
-                any = true;
+            first = end;
         }
-        lanes.load(v, start);
-        return any;
+        return listed[taken++];
+    };
+    int job[kVectors][kWidth];
+    // Loads the next searches into vector v; false if none is left.
+    const auto load = [&](int v) __attribute__((always_inline)) {
+        for (int w = 0; w < kWidth; ++w) job[v][w] = nextJob();
+        lanes.load(v, job[v], searches);
+        return job[v][0] != kIdle;
     };
     bool busy[kVectors];
     int live = 0;  // vectors with a search in some lane
     for (int v = 0; v < kVectors; ++v) live += busy[v] = load(v);
-    while (live > 0) {
-        for (int v = 0; v < kVectors; ++v) {
-            lanes.step(v);
-            if (!busy[v] || !lanes.ended(v)) continue;
-            for (int w = 0; w < kWidth; ++w) {
-                const int j = job[v][w];
-                if (j != kIdle) parameters[j] = lanes.finish(v, w, searches[j]);
-            }
-            busy[v] = load(v);
-            live += busy[v] ? 0 : -1;
+    const auto advance = [&](int v) __attribute__((always_inline)) {
+        lanes.step(v);
+        if (!lanes.ended(v) || !busy[v]) return;
+        for (int w = 0; w < kWidth; ++w) {
+            const int j = job[v][w];
+            if (j != kIdle) parameters[j] = lanes.finish(v, w, searches[j]);
         }
-    }
+        busy[v] = load(v);
+        live += busy[v] ? 0 : -1;
+    };
+    // The vectors in turn, written out: each one's state at a fixed place.
+    const auto round = [&]<int... v>(std::integer_sequence<int, v...>)
+                           __attribute__((always_inline)) { (advance(v), ...); };
+    while (live > 0) round(std::make_integer_sequence<int, kVectors>{});
 }
 
 template <typename Isa>
@@ -319,12 +375,12 @@ template <typename Isa>
         return;
     }
     if (mode == 'v') {
-        BisectionLanes<Isa, true> lanes{};
+        BisectionLanes<Isa, true> lanes;  // every vector is loaded before its first step
         lanes.batch = &batch;
         lanes.tolerance = tolerance;
         runLanes(lanes, searches, count, parameters);
     } else {
-        BisectionLanes<Isa, false> lanes{};
+        BisectionLanes<Isa, false> lanes;
         lanes.batch = &batch;
         lanes.tolerance = tolerance;
         runLanes(lanes, searches, count, parameters);
@@ -349,6 +405,35 @@ void segmentParameters(Inversion how, char mode, float tolerance, StartOnTarget 
                        float* parameters) {
     withInstructionSet([&](auto isa) __attribute__((always_inline)) {
         runSearches<decltype(isa)>(how, mode, tolerance, rule, batch, searches, count, parameters);
+    });
+}
+
+void segmentValues(const CatmullRomCoefficients* segments, const int* segment, const float* t,
+                   int count, float* values) {
+    withInstructionSet([&](auto isa) __attribute__((always_inline)) {
+        using Isa = decltype(isa);
+        using Ops = VectorOps<Isa>;
+        using Doubles = typename Isa::Doubles;
+        using Floats = typename Isa::Floats;
+        constexpr int kWidth = Isa::kWidth;
+        int p = 0;
+        for (; p + kWidth <= count; p += kWidth) {
+            Floats k0, k1, k2, k3, at;
+            for (int w = 0; w < kWidth; ++w) {
+                const CatmullRomCoefficients& c = segments[segment[p + w]];
+                k0[w] = c.c0;
+                k1[w] = c.c1;
+                k2[w] = c.c2;
+                k3[w] = c.c3;
+                at[w] = t[p + w];
+            }
+            const Doubles value = steps::segmentValue<Ops>(Ops::widen(k0), Ops::widen(k1),
+                                                           Ops::widen(k2), Ops::widen(k3),
+                                                           Ops::widen(at));
+            const Floats rounded = __builtin_convertvector(value, Floats);
+            for (int w = 0; w < kWidth; ++w) values[p + w] = rounded[w];
+        }
+        for (; p < count; ++p) values[p] = catmullRomAt(segments[segment[p]], t[p]);
     });
 }
 

@@ -2,6 +2,7 @@
 // Catmull-Rom segment reaches a target, by halving [low, high].
 #include <algorithm>
 #include <cmath>
+#include <limits>
 
 #include "curvemath/curvemath.h"
 
@@ -30,23 +31,22 @@ constexpr double kLargestBounded = 1e30;
 // Rounded sums keep the order of their operands: every v <= highest has v + tol <=
 // highest + tol, so when highest does not reach up to the target no value does, and
 // likewise when lowest does not reach down to it (steps.h: the tolerance test's
-// two halves).
-bool segmentOutOfReach(const CatmullRomCoefficients& c, float tolerance, float target) {
+// two halves). A segment without a bound, or a tolerance that is not positive,
+// gets the widest reach, which every finite target is within.
+SegmentReach segmentReach(const CatmullRomCoefficients& c, float tolerance) {
+    constexpr double kUnbounded = std::numeric_limits<double>::infinity();
     const double c0 = c.c0, c1 = c.c1, c2 = c.c2, c3 = c.c3;
-    // Most searches aim between the segment's ends, which it passes through: no
-    // bound can hold, and answering false is always safe.
-    const double b3 = ((c0 + c1) + c2) + c3;
-    if ((target >= c0 && target <= b3) || (target <= c0 && target >= b3)) return false;
     const double size = std::fabs(c0) + std::fabs(c1) + std::fabs(c2) + std::fabs(c3);
-    if (!(size < kLargestBounded) || !(tolerance > 0.0f) || !std::isfinite(target)) return false;
+    if (!(size < kLargestBounded) || !(tolerance > 0.0f)) return {-kUnbounded, kUnbounded, 0.0};
     const double b1 = c0 + c1 / 3.0;
     const double b2 = c0 + (2.0 * c1 + c2) / 3.0;
+    const double b3 = ((c0 + c1) + c2) + c3;
     const double margin = size * 0x1p-20;
-    const double lowest = std::min({c0, b1, b2, b3}) - margin;
-    const double highest = std::max({c0, b1, b2, b3}) + margin;
-    const double tol = tolerance;
-    const double aim = target;
-    return !steps::reachesUpTo(highest, tol, aim) || !steps::reachesDownTo(lowest, tol, aim);
+    return {std::min({c0, b1, b2, b3}) - margin, std::max({c0, b1, b2, b3}) + margin, tolerance};
+}
+
+bool segmentOutOfReach(const CatmullRomCoefficients& c, float tolerance, float target) {
+    return outOfReach(segmentReach(c, tolerance), target);
 }
 
 // A search that cannot succeed returns -1.0f whichever way it runs (the loop ends

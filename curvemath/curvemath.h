@@ -3,6 +3,7 @@
 #pragma once
 
 #include <array>
+#include <cmath>
 
 #include "curvemath/steps.h"
 
@@ -62,10 +63,29 @@ void segmentParameters(Inversion how, char mode, float tolerance, StartOnTarget 
                        const SegmentBatch& batch, const SegmentSearch* searches, int count,
                        float* parameters);
 
+// values[p] = catmullRomAt(segments[segment[p]], t[p]) for every p below count,
+// many at a time.
+void segmentValues(const CatmullRomCoefficients* segments, const int* segment, const float* t,
+                   int count, float* values);
+
 // True when no value the segment gives for a float t in [0, 1], as catmullRomAt
 // computes it, can pass the bisection's tolerance test for target: such a search
 // ends without a parameter whichever way it runs.
 bool segmentOutOfReach(const CatmullRomCoefficients& c, float tolerance, float target);
+
+// That test in two parts, the first formed once per segment and tolerance: bounds
+// on every value the segment gives over [0, 1], and the tolerance; then, per
+// target, whether either bound fails its half of the tolerance test.
+struct SegmentReach {
+    double lowest, highest, tolerance;
+};
+SegmentReach segmentReach(const CatmullRomCoefficients& c, float tolerance);
+inline bool outOfReach(const SegmentReach& r, float target) {
+    const double aim = target;
+    const bool fails = !steps::reachesUpTo(r.highest, r.tolerance, aim) ||
+                       !steps::reachesDownTo(r.lowest, r.tolerance, aim);
+    return std::isfinite(target) && fails;
+}
 
 // The parameter taken from the root slots: the first in [0, 1] (both ends
 // included), else 0 for a target on the start as `rule` says, else -1.0f.

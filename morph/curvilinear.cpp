@@ -96,10 +96,14 @@ void readPrecise(WarpScratch& scratch, const LineLists& lists, Inversion how, in
     for (int p = 0; p < count; ++p) scratch.searches[p] = {out.segment[p], static_cast<float>(p)};
     segmentParameters(how, 'n', kPreciseTolerance, StartOnTarget::WhenSolved, scratch.batch,
                       scratch.searches.data(), count, scratch.found.data());
+    // The crossing numbers where the searches found a parameter, kept in
+    // out.parameter until the last search writes it.
+    float* const at = out.parameter.data();
+    segmentValues(morphIndex.data(), out.segment.data(), scratch.found.data(), count, at);
     for (int p = 0; p < count; ++p) {
         const int s = out.segment[p];
         const float t = scratch.found[p];
-        const float u = t == -1.0f ? mp[2 * s + 3] : catmullRomAt(morphIndex[s], t);
+        const float u = t == -1.0f ? mp[2 * s + 3] : at[p];
         // Beyond the last real segment the points would run past the trailing phantom.
         const int i = std::isnan(u) ? s : truncInto(u, 0, n - 2);
         out.segment[p] = i;
@@ -181,11 +185,19 @@ void sourceIndicesFrom(const LineLists& lists, const PlotReadings& readings, int
         formSegments(sourceValue.data(), lists.sourcePlot, 0, 2, n - 1);
     else
         formSegments(sourceValue.data(), lists.sourcePlot, 0, 1, n - 1);
-    for (int p = 0; p < count; ++p) {
-        const float t = readings.parameter[p];
-        const float source =
-            t == -1.0f ? static_cast<float>(p) : catmullRomAt(sourceValue[readings.segment[p]], t);
-        sourceIndex[p] = std::isnan(source) ? p : truncInto(source, 0, count - 1);
+    // The values a block of positions at a time (segmentValues), each where the
+    // search found a parameter.
+    constexpr int kBlock = 256;
+    std::array<float, kBlock> value;
+    for (int first = 0; first < count; first += kBlock) {
+        const int end = std::min(count, first + kBlock);
+        segmentValues(sourceValue.data(), readings.segment.data() + first,
+                      readings.parameter.data() + first, end - first, value.data());
+        for (int p = first; p < end; ++p) {
+            const float t = readings.parameter[p];
+            const float source = t == -1.0f ? static_cast<float>(p) : value[p - first];
+            sourceIndex[p] = std::isnan(source) ? p : truncInto(source, 0, count - 1);
+        }
     }
 }
 
