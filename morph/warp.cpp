@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
+#include <cstddef>
 #include <cstring>
 
 #include "app/state.h"
@@ -238,13 +239,16 @@ void copyRow(const WarpJob& job, int row, const int* sourceIndex) {
 
 void copyColumns(const WarpJob& job, int first, int count, const int* sourceRows) {
     const int height = job.grid.height;
-    const size_t rowSamples = static_cast<size_t>(3) * job.grid.width;
+    const ptrdiff_t rowSamples = static_cast<ptrdiff_t>(3) * job.grid.width;
+    int32_t* const output = job.output + first * 3;
+    const int32_t* const rowPass = job.rowPass + first * 3;
     // Row by row across the columns: the writes of a row are side by side.
     for (int y = 0; y < height; ++y) {
-        int32_t* to = job.output + y * rowSamples + first * 3;
-        const int32_t* column = job.rowPass + first * 3;
-        for (int i = 0; i < count; ++i, to += 3, column += 3) {
-            const int sy = sourceRows[static_cast<size_t>(i) * height + y];
+        int32_t* to = output + y * rowSamples;
+        const int32_t* column = rowPass;
+        const int* rows = sourceRows + y;  // column i's source row of row y
+        for (int i = 0; i < count; ++i, to += 3, column += 3, rows += height) {
+            const int sy = *rows;
             if (sy == kNoSourceRow) continue;
             const int32_t* pixel = column + sy * rowSamples;
             to[0] = pixel[0];
