@@ -16,6 +16,7 @@
 #include <nlohmann/json.hpp>
 
 #include "curves/curves.h"
+#include "panels/panels.h"
 
 namespace mw {
 
@@ -230,32 +231,6 @@ bool readDocument(Reading& r, const Json& doc, const std::string& folder, NetFil
            readNet(r, *nets, "right", net.rightNet, rightVertical) && checkPairs(r, net);
 }
 
-// Reads the whole regular file at path into text. Opened without blocking, so a
-// FIFO in its place cannot stall the program.
-std::string readWholeFile(const char* path, std::string& text) {
-    const int fd = open(path, O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0) return std::strerror(errno);
-    struct Closer {
-        int fd;
-        ~Closer() { close(fd); }
-    } closer{fd};
-    struct stat info {};
-    if (fstat(fd, &info) != 0) return std::strerror(errno);
-    if (S_ISDIR(info.st_mode)) return "is a directory";
-    if (!S_ISREG(info.st_mode)) return "not a regular file";
-    if (info.st_size > kMaxNetFileBytes) return "file larger than 16 MiB";
-    text.resize(static_cast<size_t>(info.st_size));
-    size_t done = 0;
-    while (done < text.size()) {
-        const ssize_t n = read(fd, text.data() + done, text.size() - done);
-        if (n < 0 && errno == EINTR) continue;
-        if (n < 0) return std::strerror(errno);
-        if (n == 0) return "file shrank while being read";
-        done += static_cast<size_t>(n);
-    }
-    return "";
-}
-
 // Whether the picture at path is a regular file that can be opened for reading.
 std::string pictureOpens(const std::string& path) {
     const int fd = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
@@ -457,9 +432,10 @@ std::string parseNetText(std::string_view text, const std::string& folder, NetFi
 }
 
 std::string readNetFile(const char* path, NetFile& net) {
-    std::string text;
-    std::string reason = readWholeFile(path, text);
+    std::vector<uint8_t> bytes;
+    std::string reason = readRegularFile(path, kMaxNetFileBytes, bytes);
     if (!reason.empty()) return reason;
+    const std::string_view text(reinterpret_cast<const char*>(bytes.data()), bytes.size());
     NetFile read;
     reason = parseNetText(text, std::filesystem::path(path).parent_path().string(), read);
     if (!reason.empty()) return reason;

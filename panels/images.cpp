@@ -110,31 +110,8 @@ GLuint createMorphTexture() {
 
 }  // namespace
 
-// Opened without blocking and checked for a regular file before reading, so a FIFO
-// or a device in place of the picture cannot stall start-up.
 std::string readPictureFile(const char* path, std::vector<uint8_t>& bytes) {
-    bytes.clear();
-    const int fd = open(path, O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0) return std::strerror(errno);
-    struct Closer {
-        int fd;
-        ~Closer() { close(fd); }
-    } closer{fd};
-    struct stat info {};
-    if (fstat(fd, &info) != 0) return std::strerror(errno);
-    if (S_ISDIR(info.st_mode)) return "is a directory";
-    if (!S_ISREG(info.st_mode)) return "not a regular file";
-    if (info.st_size > kMaxPictureFileBytes) return "file larger than 512 MiB";
-    bytes.resize(static_cast<size_t>(info.st_size));
-    size_t done = 0;
-    while (done < bytes.size()) {
-        const ssize_t n = read(fd, bytes.data() + done, bytes.size() - done);
-        if (n < 0 && errno == EINTR) continue;
-        if (n < 0) return std::strerror(errno);
-        if (n == 0) return "file shrank while being read";
-        done += static_cast<size_t>(n);
-    }
-    return "";
+    return readRegularFile(path, kMaxPictureFileBytes, bytes);
 }
 
 std::string decodeFullPicture(const uint8_t* bytes, size_t size, DecodedPicture& out) {

@@ -73,7 +73,10 @@ void resamplePictureTo(const uint8_t* decoded, int width, int height, int orient
 // `from` and `to` may be the same picture.
 void reverseRows(const WorkImage& from, WorkImage& to);
 void drawImageQuads();
-// Reads a whole file into bytes. Returns an empty text, or the reason it cannot.
+// Reads a whole regular file of at most maxBytes into bytes. Returns an empty text,
+// or the reason it cannot.
+std::string readRegularFile(const char* path, long long maxBytes, std::vector<uint8_t>& bytes);
+// The same for a picture file (at most kMaxPictureFileBytes).
 std::string readPictureFile(const char* path, std::vector<uint8_t>& bytes);
 // The loading path without GL: a BMP through the strict check and SOIL, a PNG or
 // JPEG through its library (told apart by content), then conversion to RGB,
