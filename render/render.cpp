@@ -60,7 +60,7 @@ std::string clockText(double seconds) {
 void showProgress(int done, int total, Clock::time_point start) {
     const double elapsed = std::chrono::duration<double>(Clock::now() - start).count();
     const double left = done > 0 ? elapsed / done * (total - done) : 0.0;
-    std::fprintf(stderr, "\rframe %d of %d   %s taken   %s left  ", done, total,
+    std::fprintf(stderr, "\r%d of %d frames   %s taken   %s left  ", done, total,
                  clockText(elapsed).c_str(), clockText(left).c_str());
     std::fflush(stderr);
 }
