@@ -18,6 +18,7 @@
 #include <cmath>
 #include <cstdint>
 #include <limits>
+#include <type_traits>
 #include <utility>
 
 #include "curvemath/curvemath.h"
@@ -28,52 +29,110 @@ namespace mw {
 
 namespace {
 
-// The operations of steps.h on the vectors of one instruction set. What comparing
-// two vectors gives (all bits of a lane set where true) is their mask; taking any
-// other integer vector type instead makes the compiler convert lane by lane.
+// The type the AVX-512 builtins take a vector of integers as, the rounding they take
+// to mean the current one, and the predicates of their comparisons that compare as
+// C's operators do.
+using LongLongs = long long __attribute__((vector_size(64)));
+constexpr int kCurrentRounding = 4;
+constexpr int kEqual = 0, kLess = 1, kLessEqual = 2, kNotEqual = 4, kGreater = 14;
+
+// The operations of steps.h on the vectors of one instruction set. With SSE2 and
+// AVX2 a comparison gives a vector with every bit of a lane set or clear, and that
+// vector type is their mask (taking any other integer vector type instead makes the
+// compiler convert lane by lane). With AVX-512 it gives a mask register, a bit per
+// lane, kept as an integer: GCC 12 expands a comparison of eight doubles written as
+// an operator lane by lane when its result is kept in a variable.
 template <typename Isa>
 struct VectorOps {
+    static constexpr bool kMaskRegister = std::is_same_v<Isa, Avx512>;
     using Value = typename Isa::Doubles;
-    using Mask = decltype(Value{} < Value{});
+    using Floats = typename Isa::Floats;
+    using Bits = decltype(Value{} < Value{});
+    using Mask = std::conditional_t<kMaskRegister, unsigned char, Bits>;
     // Floats widened to doubles, exactly.
-    [[gnu::always_inline]] static Value widen(const typename Isa::Floats& x) {
-        // GCC 12 widens a vector of four floats with __builtin_convertvector in two
-        // halves (five instructions); the instruction that widens them at once gives
-        // the same exact doubles. (The builtin is expanded only in the AVX2 build.)
-        if constexpr (Isa::kWidth == 4)
+    [[gnu::always_inline]] static Value widen(const Floats& x) {
+        // GCC 12 widens a vector of four or eight floats with __builtin_convertvector
+        // in two halves; the instruction that widens them at once gives the same
+        // exact doubles. (Each builtin is expanded only in its own build.)
+        if constexpr (kMaskRegister)
+            return __builtin_ia32_cvtps2pd512_mask(x, Value{}, 0xFF, kCurrentRounding);
+        else if constexpr (std::is_same_v<Isa, Avx2>)
             return __builtin_ia32_cvtps2pd256(x);
         else
             return __builtin_convertvector(x, Value);
     }
-    [[gnu::always_inline]] static Value roundToFloat(const Value& x) {
-        return widen(__builtin_convertvector(x, typename Isa::Floats));
+    [[gnu::always_inline]] static Floats rounded(const Value& x) {
+        return __builtin_convertvector(x, Floats);
     }
+    [[gnu::always_inline]] static Value roundToFloat(const Value& x) { return widen(rounded(x)); }
+
+    template <int predicate>
+    [[gnu::always_inline]] static Mask compare(const Value& a, const Value& b) {
+        if constexpr (kMaskRegister) {
+            return __builtin_ia32_cmppd512_mask(a, b, predicate, 0xFF, kCurrentRounding);
+        } else {
+            if constexpr (predicate == kEqual) return a == b;
+            if constexpr (predicate == kLess) return a < b;
+            if constexpr (predicate == kLessEqual) return a <= b;
+            if constexpr (predicate == kNotEqual) return a != b;
+            if constexpr (predicate == kGreater) return a > b;
+        }
+    }
+    [[gnu::always_inline]] static Mask less(const Value& a, const Value& b) {
+        return compare<kLess>(a, b);
+    }
+    [[gnu::always_inline]] static Mask lessEqual(const Value& a, const Value& b) {
+        return compare<kLessEqual>(a, b);
+    }
+    [[gnu::always_inline]] static Mask greater(const Value& a, const Value& b) {
+        return compare<kGreater>(a, b);
+    }
+    [[gnu::always_inline]] static Mask equal(const Value& a, const Value& b) {
+        return compare<kEqual>(a, b);
+    }
+    [[gnu::always_inline]] static Mask notEqual(const Value& a, const Value& b) {
+        return compare<kNotEqual>(a, b);
+    }
+
     // A mask must come from comparisons (and their &, |, ~) made in the same step:
-    // a mask kept in memory between steps is not known to be all-ones or all-zeros
-    // per lane, and the compiler then chooses lane by lane. So flags that live
-    // across steps are kept as doubles (1 set, 0 clear).
+    // a vector mask kept in memory between steps is not known to be all-ones or
+    // all-zeros per lane, and the compiler then chooses lane by lane. So flags that
+    // live across steps are kept as doubles (1 set, 0 clear).
     [[gnu::always_inline]] static Value select(const Mask& m, const Value& a, const Value& b) {
         // With AVX2 the lanes' sign bits choose (vblendvpd): a mask from comparisons has
         // every bit of a lane set or clear, so they choose as m ? a : b does, where
         // GCC 12 may first compare the mask with zero when it was combined with &.
-        if constexpr (Isa::kWidth == 4)
+        if constexpr (kMaskRegister)
+            return __builtin_ia32_blendmpd_512_mask(b, a, m);
+        else if constexpr (std::is_same_v<Isa, Avx2>)
             return __builtin_ia32_blendvpd256(b, a, reinterpret_cast<Value>(m));
         else
             return m ? a : b;
     }
+    // -1 in the lanes where m is set, else +0.
+    [[gnu::always_inline]] static Value minusOneWhere(const Mask& m) {
+        if constexpr (kMaskRegister)
+            return select(m, Value{} - 1.0, Value{});
+        else  // the bits of -1 kept where m is set
+            return reinterpret_cast<Value>(m & reinterpret_cast<Mask>(Value{} - 1.0));
+    }
     [[gnu::always_inline]] static Value magnitude(const Value& x) {
-        return reinterpret_cast<Value>(reinterpret_cast<Mask>(x) & (Mask{} + INT64_MAX));
+        return reinterpret_cast<Value>(reinterpret_cast<Bits>(x) & (Bits{} + INT64_MAX));
     }
     // Whether no lane has its sign bit set.
     [[gnu::always_inline]] static bool noneNegative(const Value& x) {
-        if constexpr (Isa::kWidth == 4)
+        if constexpr (kMaskRegister)
+            return __builtin_ia32_cvtq2mask512(reinterpret_cast<LongLongs>(x)) == 0;
+        else if constexpr (std::is_same_v<Isa, Avx2>)
             return __builtin_ia32_movmskpd256(x) == 0;
         else
             return __builtin_ia32_movmskpd(x) == 0;
     }
     // Whether any lane is set: the lanes folded together with |.
     [[gnu::always_inline]] static bool anySet(const Mask& m) {
-        if constexpr (Isa::kWidth == 4) {
+        if constexpr (kMaskRegister) {
+            return m != 0;
+        } else if constexpr (std::is_same_v<Isa, Avx2>) {
             const Mask half = m | __builtin_shufflevector(m, m, 2, 3, 0, 1);
             return (half | __builtin_shufflevector(half, half, 1, 0, 3, 2))[0] != 0;
         } else {
@@ -182,23 +241,22 @@ struct BisectionLanes {
     // One step of every running search of vector v (steps::bisect, lane by lane); a
     // search that ends keeps its interval and result from then on.
     [[gnu::always_inline]] void step(int v) {
-        const Masks on = running[v] < 0.0;
+        const Masks on = Ops::less(running[v], Doubles{});
         const Doubles lo = low[v], hi = high[v], aim = target[v];
         const Doubles tol = Doubles{} + static_cast<double>(tolerance);
-        const Doubles mid = steps::midpoint<Ops>(lo, hi);
-        const Doubles value = steps::segmentValue<Ops>(c0[v], c1[v], c2[v], c3[v], mid);
-        const Masks hit = steps::withinTolerance(value, tol, aim);
+        const typename Ops::Floats t = steps::midpoint<Ops>(lo, hi);
+        const Doubles mid = Ops::widen(t);
+        const Doubles value = steps::segmentValue<Ops>(c0[v], c1[v], c2[v], c3[v], t);
+        const Masks hit = steps::withinTolerance<Ops>(value, tol, aim);
         const Masks active = on & ~hit;
         Doubles newLow = lo, newHigh = hi;
         steps::narrow<Ops, falling>(mid, value, aim, active, newLow, newHigh);
-        const Masks moved = (newLow != lo) | (newHigh != hi);
-        const Masks open = newHigh > newLow;
+        const Masks moved = Ops::notEqual(newLow, lo) | Ops::notEqual(newHigh, hi);
+        const Masks open = Ops::greater(newHigh, newLow);
         low[v] = newLow;
         high[v] = newHigh;
         result[v] = Ops::select(hit & on, mid, result[v]);
-        // select(still, -1, +0), as the bits of -1 kept where the mask is set.
-        const Masks still = active & (moved & open);
-        running[v] = reinterpret_cast<Doubles>(still & reinterpret_cast<Masks>(Doubles{} - 1.0));
+        running[v] = Ops::minusOneWhere(active & (moved & open));
     }
 
     [[gnu::always_inline]] bool ended(int v) const { return Ops::noneNegative(running[v]); }
@@ -258,8 +316,9 @@ struct RootLanes {
         a2[v] = vectorOf<Doubles, kWidth>(na2);
         a3[v] = vectorOf<Doubles, kWidth>(na3);
         running[v] = vectorOf<Doubles, kWidth>(on);
-        r[v] = Ops::select(running[v] > 0.0, Doubles{} + steps::kCubicTrialR, Doubles{});
-        s[v] = Ops::select(running[v] > 0.0, Doubles{} + steps::kCubicTrialS, Doubles{});
+        const Masks loaded = Ops::greater(running[v], Doubles{});
+        r[v] = Ops::select(loaded, Doubles{} + steps::kCubicTrialR, Doubles{});
+        s[v] = Ops::select(loaded, Doubles{} + steps::kCubicTrialS, Doubles{});
         r1[v] = s1[v] = r2[v] = s2[v] = Doubles{} + std::numeric_limits<double>::quiet_NaN();
         stepsTaken[v] = Doubles{};
         converged[v] = Doubles{};
@@ -272,10 +331,12 @@ struct RootLanes {
     // as repeated only when equal and not zero: equal doubles other than zeros have
     // the same bits.)
     [[gnu::always_inline]] void step(int v) {
-        const Masks on = running[v] > 0.0;
+        const Masks on = Ops::greater(running[v], Doubles{});
         const Doubles rv = r[v], sv = s[v];
-        const Masks repeated = (((rv == r1[v]) & (sv == s1[v])) | ((rv == r2[v]) & (sv == s2[v]))) &
-                               (rv != 0.0) & (sv != 0.0);
+        const Masks repeated =
+            ((Ops::equal(rv, r1[v]) & Ops::equal(sv, s1[v])) |
+             (Ops::equal(rv, r2[v]) & Ops::equal(sv, s2[v]))) &
+            Ops::notEqual(rv, Doubles{}) & Ops::notEqual(sv, Doubles{});
         const Masks stepping = on & ~repeated;
         Doubles dr, ds;
         steps::bairstowCubicStep<Ops>(a1[v], a2[v], a3[v], rv, sv, dr, ds);
@@ -290,11 +351,14 @@ struct RootLanes {
         const Doubles eps = Doubles{} + steps::toleranceOfStep(1);
         const Masks done = steps::correctionEnds<Ops>(dr, ds, eps);
         converged[v] = Ops::select(stepping & done, Doubles{} + 1.0, converged[v]);
-        const Masks more = taken < static_cast<double>(steps::kStepsAtStartTolerance);
+        const Masks more =
+            Ops::less(taken, Doubles{} + static_cast<double>(steps::kStepsAtStartTolerance));
         running[v] = Ops::select(stepping & ~done & more, Doubles{} + 1.0, Doubles{});
     }
 
-    [[gnu::always_inline]] bool ended(int v) const { return !Ops::anySet(running[v] > 0.0); }
+    [[gnu::always_inline]] bool ended(int v) const {
+        return !Ops::anySet(Ops::greater(running[v], Doubles{}));
+    }
 
     [[gnu::always_inline]] float finish(int v, int w, const SegmentSearch& search) const {
         const double a1w = a1[v][w];
@@ -387,17 +451,32 @@ template <typename Isa>
     }
 }
 
-std::atomic<bool> avx2Allowed{true};
+std::atomic<InstructionSet> widestAllowed{InstructionSet::Avx512};
+
+InstructionSet widestOfProcessor() {
+    if (__builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512dq"))
+        return InstructionSet::Avx512;
+    return __builtin_cpu_supports("avx2") ? InstructionSet::Avx2 : InstructionSet::Sse2;
+}
 
 }  // namespace
 
-void allowAvx2(bool allowed) {
-    avx2Allowed.store(allowed);
+void limitInstructionSet(InstructionSet widest) {
+    widestAllowed.store(widest);
 }
 
-bool avx2InUse() {
-    static const bool processorHasAvx2 = __builtin_cpu_supports("avx2");
-    return processorHasAvx2 && avx2Allowed.load();
+InstructionSet instructionSetInUse() {
+    static const InstructionSet processor = widestOfProcessor();
+    return std::min(processor, widestAllowed.load());
+}
+
+const char* instructionSetName(InstructionSet set) {
+    switch (set) {
+        case InstructionSet::Avx512: return "AVX-512";
+        case InstructionSet::Avx2: return "AVX2";
+        case InstructionSet::Sse2: break;
+    }
+    return "SSE2";
 }
 
 void segmentParameters(Inversion how, char mode, float tolerance, StartOnTarget rule,
@@ -428,9 +507,8 @@ void segmentValues(const CatmullRomCoefficients* segments, const int* segment, c
                 at[w] = t[p + w];
             }
             const Doubles value = steps::segmentValue<Ops>(Ops::widen(k0), Ops::widen(k1),
-                                                           Ops::widen(k2), Ops::widen(k3),
-                                                           Ops::widen(at));
-            const Floats rounded = __builtin_convertvector(value, Floats);
+                                                           Ops::widen(k2), Ops::widen(k3), at);
+            const Floats rounded = Ops::rounded(value);
             for (int w = 0; w < kWidth; ++w) values[p + w] = rounded[w];
         }
         for (; p < count; ++p) values[p] = catmullRomAt(segments[segment[p]], t[p]);

@@ -82,8 +82,8 @@ struct SegmentReach {
 SegmentReach segmentReach(const CatmullRomCoefficients& c, float tolerance);
 inline bool outOfReach(const SegmentReach& r, float target) {
     const double aim = target;
-    const bool fails = !steps::reachesUpTo(r.highest, r.tolerance, aim) ||
-                       !steps::reachesDownTo(r.lowest, r.tolerance, aim);
+    const bool fails = !steps::reachesUpTo<steps::ScalarOps>(r.highest, r.tolerance, aim) ||
+                       !steps::reachesDownTo<steps::ScalarOps>(r.lowest, r.tolerance, aim);
     return std::isfinite(target) && fails;
 }
 

@@ -20,53 +20,67 @@ namespace mw::steps {
 template <typename T>
 using Same = std::type_identity_t<T>;
 
-// The operations the steps need, on one double.
+// The operations the steps need, on one double. Comparisons are operations too: a
+// vector's comparison may give a mask register rather than a vector.
 struct ScalarOps {
     using Value = double;
+    using Floats = float;
     using Mask = bool;
-    // x stored as a float and read back: a float product or sum that the caller
-    // forms exactly in double (the product of two floats always is) and rounds once.
+    static double widen(float x) { return x; }
+    static float rounded(double x) { return static_cast<float>(x); }
+    // x stored as a float and read back: a sum that the caller forms exactly in
+    // double and rounds once.
     static double roundToFloat(double x) { return static_cast<float>(x); }
     static double select(bool m, double a, double b) { return m ? a : b; }
     static double magnitude(double x) { return std::fabs(x); }
+    static bool less(double a, double b) { return a < b; }
+    static bool lessEqual(double a, double b) { return a <= b; }
+    static bool greater(double a, double b) { return a > b; }
+    static bool equal(double a, double b) { return a == b; }
+    static bool notEqual(double a, double b) { return a != b; }
 };
 
 // The Catmull-Rom segment with coefficients c0..c3 at the float t: t^2 and t^3
-// rounded to float, the sum formed in double and rounded to float.
-template <typename Ops, typename V = typename Ops::Value>
+// rounded to float, the sum formed in double and rounded to float. A product of
+// two floats is exact in double, so rounding it to float gives what the float
+// multiplication gives: t^2 and t^3 are float products.
+template <typename Ops, typename V = typename Ops::Value, typename F = typename Ops::Floats>
 [[gnu::always_inline]] inline V segmentValue(const Same<V>& c0, const Same<V>& c1,
                                              const Same<V>& c2, const Same<V>& c3,
-                                             const Same<V>& t) {
-    const V t2 = Ops::roundToFloat(t * t);
-    const V t3 = Ops::roundToFloat(t * t2);
-    return Ops::roundToFloat(((c0 + t * c1) + t2 * c2) + t3 * c3);
+                                             const Same<F>& t) {
+    const F t2 = t * t;
+    const F t3 = t * t2;
+    return Ops::roundToFloat(((c0 + Ops::widen(t) * c1) + Ops::widen(t2) * c2) +
+                             Ops::widen(t3) * c3);
 }
 
 // --- Bisection ---------------------------------------------------------------------
 
-// The midpoint of [low, high], formed in double and rounded to float.
+// The midpoint of [low, high], formed in double and rounded to float (kept as a
+// float).
 template <typename Ops, typename V = typename Ops::Value>
-[[gnu::always_inline]] inline V midpoint(const Same<V>& low, const Same<V>& high) {
-    return Ops::roundToFloat((low + high) * 0.5);
+[[gnu::always_inline]] inline auto midpoint(const Same<V>& low, const Same<V>& high) {
+    return Ops::rounded((low + high) * 0.5);
 }
 
 // The tolerance test: a value passes when it lies strictly within tolerance of the
 // target, both sums formed in double. Its halves on their own: every value that
 // fails one half, and every value beyond it, fails the test.
-template <typename V>
-[[gnu::always_inline]] inline auto reachesUpTo(const V& value, const V& tolerance,
-                                               const V& target) {
-    return value + tolerance > target;
+template <typename Ops, typename V = typename Ops::Value>
+[[gnu::always_inline]] inline auto reachesUpTo(const Same<V>& value, const Same<V>& tolerance,
+                                               const Same<V>& target) {
+    return Ops::greater(value + tolerance, target);
 }
-template <typename V>
-[[gnu::always_inline]] inline auto reachesDownTo(const V& value, const V& tolerance,
-                                                 const V& target) {
-    return value - tolerance < target;
+template <typename Ops, typename V = typename Ops::Value>
+[[gnu::always_inline]] inline auto reachesDownTo(const Same<V>& value, const Same<V>& tolerance,
+                                                 const Same<V>& target) {
+    return Ops::less(value - tolerance, target);
 }
-template <typename V>
-[[gnu::always_inline]] inline auto withinTolerance(const V& value, const V& tolerance,
-                                                   const V& target) {
-    return reachesUpTo(value, tolerance, target) & reachesDownTo(value, tolerance, target);
+template <typename Ops, typename V = typename Ops::Value>
+[[gnu::always_inline]] inline auto withinTolerance(const Same<V>& value, const Same<V>& tolerance,
+                                                   const Same<V>& target) {
+    return reachesUpTo<Ops>(value, tolerance, target) &
+           reachesDownTo<Ops>(value, tolerance, target);
 }
 
 // One narrowing of [low, high] where `active` holds: the midpoint's value above
@@ -77,8 +91,8 @@ template <typename Ops, bool falling, typename V = typename Ops::Value,
 [[gnu::always_inline]] inline void narrow(const Same<V>& mid, const Same<V>& value,
                                           const Same<V>& target, const Same<M>& active, V& low,
                                           V& high) {
-    const M above = value > target;
-    const M below = value < target;
+    const M above = Ops::greater(value, target);
+    const M below = Ops::less(value, target);
     low = Ops::select((falling ? above : below) & active, mid, low);
     high = Ops::select((falling ? below : above) & active, mid, high);
 }
@@ -94,8 +108,8 @@ float bisect(ValueAt&& valueAt, float tolerance, float target, float low, float 
     const double aim = target;
     while (high > low) {
         const double mid = midpoint<ScalarOps>(low, high);
-        const double value = valueAt(static_cast<float>(mid));
-        if (withinTolerance(value, tol, aim)) return static_cast<float>(mid);
+        const double value = valueAt(mid);
+        if (withinTolerance<ScalarOps>(value, tol, aim)) return static_cast<float>(mid);
         double newLow = low, newHigh = high;
         narrow<ScalarOps, falling>(mid, value, aim, true, newLow, newHigh);
         if (newLow == low && newHigh == high) return -1.0f;
@@ -140,7 +154,7 @@ template <typename Ops, typename V = typename Ops::Value>
 [[gnu::always_inline]] inline auto correctionEnds(const Same<V>& dr, const Same<V>& ds,
                                                   const Same<V>& eps) {
     const V size = Ops::magnitude(dr) + Ops::magnitude(ds);
-    return (size <= eps) | (size != size);
+    return Ops::lessEqual(size, eps) | Ops::notEqual(size, size);
 }
 
 // One step of Bairstow's iteration on the monic cubic x^3 + a1 x^2 + a2 x + a3 and
@@ -159,8 +173,9 @@ template <typename Ops, typename D = typename Ops::Value>
     D det = d2 - d1 * d1;
     // A nearly singular Jacobian would make the step huge or infinite.
     const D zero = D{} + 0.0;
-    const D floor = Ops::select(det < zero, zero - kDeterminantFloor, zero + kDeterminantFloor);
-    det = Ops::select(Ops::magnitude(det) < kSingularDeterminant, floor, det);
+    const D floor =
+        Ops::select(Ops::less(det, zero), zero - kDeterminantFloor, zero + kDeterminantFloor);
+    det = Ops::select(Ops::less(Ops::magnitude(det), zero + kSingularDeterminant), floor, det);
     dr = (b3 - b2 * d1) / det;
     ds = (d2 * b2 - b3 * d1) / det;
 }

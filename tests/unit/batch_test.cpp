@@ -79,18 +79,18 @@ TEST_F(BatchTest, ManyAtATimeGiveWhatOneAtATimeGives) {
                 << "search " << i << " segment " << q.segment << " target " << q.target << " mode "
                 << mode << " tolerance " << tolerance
                 << (how == Inversion::Roots ? " roots" : " bisection")
-                << (avx2InUse() ? " AVX2" : " SSE2");
+                << " " << instructionSetName(instructionSetInUse());
         }
     };
-    for (bool wide : {true, false}) {
-        allowAvx2(wide);
+    for (InstructionSet widest : kInstructionSets) {
+        limitInstructionSet(widest);
         for (Inversion how : {Inversion::Bisection, Inversion::Roots})
             for (char mode : {'v', 'h', 'n'})
                 for (float tolerance : {1.0f, 0.1f, 0.001f})
                     for (StartOnTarget rule : {StartOnTarget::Always, StartOnTarget::WhenSolved})
                         compare(how, mode, tolerance, rule);
     }
-    allowAvx2(true);
+    limitInstructionSet(InstructionSet::Avx512);
 }
 
 }  // namespace

@@ -464,19 +464,19 @@ TEST(ComposeDigest, EveryCompositionMatchesTheRecordedEngine) {
     }
     ASSERT_EQ(std::size(kTable), cases.size()) << "the table has rows for cases not in the grid";
 
-    // Both instruction sets of the kernels (where the processor has AVX2; else
-    // both runs take the same path).
-    for (bool wide : {true, false}) {
-        if (!wide && kThreadSanitizer) break;
-        allowAvx2(wide);
-        SCOPED_TRACE(avx2InUse() ? "AVX2" : "SSE2");
+    // Every instruction set of the kernels (those the processor lacks fall back to
+    // the next narrower one).
+    for (InstructionSet widest : kInstructionSets) {
+        if (widest != InstructionSet::Avx512 && kThreadSanitizer) continue;
+        limitInstructionSet(widest);
+        SCOPED_TRACE(instructionSetName(instructionSetInUse()));
         for (size_t i = 0; i < cases.size(); i += kStride) {
             const Digests d = compose(cases[i]);
             const Digests& want = recorded(cases[i])->digests;
             EXPECT_TRUE(d == want) << describe(cases[i]) << ": " << differences(d, want);
         }
     }
-    allowAvx2(true);
+    limitInstructionSet(InstructionSet::Avx512);
 }
 
 }  // namespace
