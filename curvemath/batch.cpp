@@ -183,7 +183,7 @@ struct BisectionLanes {
     float tolerance;
     Doubles low[kVectors], high[kVectors], target[kVectors];
     Doubles c0[kVectors], c1[kVectors], c2[kVectors], c3[kVectors];
-    Doubles result[kVectors];   // the midpoint that hit, or -1 where a search ended without
+    Doubles result[kVectors];  // the midpoint that hit, or -1 where a search ended without
     // -1 in lanes whose search has not ended, else +0: the sign bits tell at once
     // whether any lane is running.
     Doubles running[kVectors];
@@ -248,15 +248,13 @@ struct BisectionLanes {
         const Doubles mid = Ops::widen(t);
         const Doubles value = steps::segmentValue<Ops>(c0[v], c1[v], c2[v], c3[v], t);
         const Masks hit = steps::withinTolerance<Ops>(value, tol, aim);
-        const Masks active = on & ~hit;
         Doubles newLow = lo, newHigh = hi;
-        steps::narrow<Ops, falling>(mid, value, aim, active, newLow, newHigh);
-        const Masks moved = Ops::notEqual(newLow, lo) | Ops::notEqual(newHigh, hi);
-        const Masks open = Ops::greater(newHigh, newLow);
+        const Masks goesOn =
+            steps::narrow<Ops, falling>(mid, value, aim, on & ~hit, newLow, newHigh);
         low[v] = newLow;
         high[v] = newHigh;
         result[v] = Ops::select(hit & on, mid, result[v]);
-        running[v] = Ops::minusOneWhere(active & (moved & open));
+        running[v] = Ops::minusOneWhere(goesOn);
     }
 
     [[gnu::always_inline]] bool ended(int v) const { return Ops::noneNegative(running[v]); }
@@ -333,10 +331,9 @@ struct RootLanes {
     [[gnu::always_inline]] void step(int v) {
         const Masks on = Ops::greater(running[v], Doubles{});
         const Doubles rv = r[v], sv = s[v];
-        const Masks repeated =
-            ((Ops::equal(rv, r1[v]) & Ops::equal(sv, s1[v])) |
-             (Ops::equal(rv, r2[v]) & Ops::equal(sv, s2[v]))) &
-            Ops::notEqual(rv, Doubles{}) & Ops::notEqual(sv, Doubles{});
+        const Masks repeated = ((Ops::equal(rv, r1[v]) & Ops::equal(sv, s1[v])) |
+                                (Ops::equal(rv, r2[v]) & Ops::equal(sv, s2[v]))) &
+                               Ops::notEqual(rv, Doubles{}) & Ops::notEqual(sv, Doubles{});
         const Masks stepping = on & ~repeated;
         Doubles dr, ds;
         steps::bairstowCubicStep<Ops>(a1[v], a2[v], a3[v], rv, sv, dr, ds);
@@ -384,7 +381,7 @@ template <typename Lanes>
     constexpr int kPart = 512;
     lanes.setUp(searches, count);
     int listed[kPart];
-    int first = 0;     // the first search not yet listed
+    int first = 0;  // the first search not yet listed
     int taken = 0, inList = 0;
     // The next search that needs a lane, or kIdle when none is left.
     const auto nextJob = [&]() __attribute__((always_inline)) {
@@ -422,7 +419,9 @@ template <typename Lanes>
     };
     // The vectors in turn, written out: each one's state at a fixed place.
     const auto round = [&]<int... v>(std::integer_sequence<int, v...>)
-                           __attribute__((always_inline)) { (advance(v), ...); };
+        __attribute__((always_inline)) {
+        (advance(v), ...);
+    };
     while (live > 0) round(std::make_integer_sequence<int, kVectors>{});
 }
 
@@ -472,9 +471,12 @@ InstructionSet instructionSetInUse() {
 
 const char* instructionSetName(InstructionSet set) {
     switch (set) {
-        case InstructionSet::Avx512: return "AVX-512";
-        case InstructionSet::Avx2: return "AVX2";
-        case InstructionSet::Sse2: break;
+        case InstructionSet::Avx512:
+            return "AVX-512";
+        case InstructionSet::Avx2:
+            return "AVX2";
+        case InstructionSet::Sse2:
+            break;
     }
     return "SSE2";
 }

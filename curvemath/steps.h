@@ -83,40 +83,43 @@ template <typename Ops, typename V = typename Ops::Value>
            reachesDownTo<Ops>(value, tolerance, target);
 }
 
-// One narrowing of [low, high] where `active` holds: the midpoint's value above
-// the target sends a falling search (its coordinate falls as t rises) up, a rising
-// one down; below the target the other way; a value on the target moves neither end.
+// One narrowing of [low, high] (low < high) where `active` holds: the midpoint's
+// value above the target sends a falling search (its coordinate falls as t rises)
+// up, a rising one down; below the target the other way. Gives where the search
+// goes on, the interval having shrunk and staying open: where the value lies off
+// the target (a value on it, or NaN, moves neither end) and the midpoint strictly
+// inside (rounded onto an end, it either moves nothing or closes the interval).
 template <typename Ops, bool falling, typename V = typename Ops::Value,
           typename M = typename Ops::Mask>
-[[gnu::always_inline]] inline void narrow(const Same<V>& mid, const Same<V>& value,
-                                          const Same<V>& target, const Same<M>& active, V& low,
-                                          V& high) {
+[[gnu::always_inline]] inline M narrow(const Same<V>& mid, const Same<V>& value,
+                                       const Same<V>& target, const Same<M>& active, V& low,
+                                       V& high) {
     const M above = Ops::greater(value, target);
     const M below = Ops::less(value, target);
+    const M goesOn = active & (above | below) & Ops::less(low, mid) & Ops::less(mid, high);
     low = Ops::select((falling ? above : below) & active, mid, low);
     high = Ops::select((falling ? below : above) & active, mid, high);
+    return goesOn;
 }
 
 // The bisection one search at a time, over valueAt(float t) -> float from [low,
-// high]: the parameter found, or -1 when the interval closes. There is no iteration
-// counter; a step that moves neither end (a non-positive tolerance with a value
-// exactly on the target, a NaN value or target, a midpoint rounding onto the end it
-// would replace) also gives -1, since it would repeat for ever.
+// high]: the parameter found, or -1 when the interval is empty or the search ends
+// without one. There is no iteration counter: a step that cannot narrow the
+// interval (a non-positive tolerance with a value exactly on the target, a NaN value
+// or target, a midpoint rounding onto an end) ends it, since it would repeat for
+// ever.
 template <bool falling, typename ValueAt>
 float bisect(ValueAt&& valueAt, float tolerance, float target, float low, float high) {
+    if (!(high > low)) return -1.0f;
     const double tol = tolerance;
     const double aim = target;
-    while (high > low) {
-        const double mid = midpoint<ScalarOps>(low, high);
+    double lo = low, hi = high;
+    for (;;) {
+        const double mid = midpoint<ScalarOps>(lo, hi);
         const double value = valueAt(mid);
         if (withinTolerance<ScalarOps>(value, tol, aim)) return static_cast<float>(mid);
-        double newLow = low, newHigh = high;
-        narrow<ScalarOps, falling>(mid, value, aim, true, newLow, newHigh);
-        if (newLow == low && newHigh == high) return -1.0f;
-        low = static_cast<float>(newLow);
-        high = static_cast<float>(newHigh);
+        if (!narrow<ScalarOps, falling>(mid, value, aim, true, lo, hi)) return -1.0f;
     }
-    return -1.0f;
 }
 
 // --- Bairstow's iteration ----------------------------------------------------------
