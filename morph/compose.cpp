@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <array>
+#include <atomic>
 #include <cmath>
 #include <cstdint>
 
@@ -19,13 +20,18 @@ namespace mw {
 namespace {
 
 // The pictures a composition warps (one, or both of view 3, line by line
-// together), what it makes of them, and into how many parts the lines are split.
+// together), what it makes of them, and how its lines are shared among the parts:
+// in fixed spans where crossings are recorded for the overlay (their order is
+// the lines' order within each part), else a chunk at a time to whichever part
+// asks next, so that a thread that lost its core for a while does less.
 struct Warps {
     WarpJob jobs[kPicturesAtOnce];
     int count;
     float morphT;  // the blend of view 3
     const Composition* composition;
     int parts;
+    bool inChunks;
+    mutable std::atomic<int> nextRows, nextColumns;  // the first line of the next chunk
 };
 
 // The engine's helper threads: part p of a composition runs on helpers[p - 1].
@@ -111,6 +117,22 @@ void finishColumns(const Warps& warps, int first, int end) {
     }
 }
 
+// Runs work(first, end) on part p's lines, kMaxLinesAtOnce at a time.
+template <typename Work>
+void forChunksOfPart(const Warps& warps, std::atomic<int>& next, int lines, int part,
+                     const Work& work) {
+    if (warps.inChunks) {
+        for (;;) {
+            const int first = next.fetch_add(kMaxLinesAtOnce, std::memory_order_relaxed);
+            if (first >= lines) return;
+            work(first, std::min(first + kMaxLinesAtOnce, lines));
+        }
+    }
+    const Span span = partOf(lines, part, warps.parts);
+    for (int first = span.first; first < span.end; first += kMaxLinesAtOnce)
+        work(first, std::min(first + kMaxLinesAtOnce, span.end));
+}
+
 // Each thread takes its part of the rows, and then, once every row is done (the
 // column pass reads whole columns of the row pass), its part of the columns, each
 // in its own scratch.
@@ -118,26 +140,31 @@ void warpPartOfTheRows(const void* context, int part) {
     const Warps& warps = *static_cast<const Warps*>(context);
     WarpScratch& scratch = morph.scratch[part];
     scratch.recordedCount = 0;
-    const Span rows = partOf(warps.composition->grid.height, part, warps.parts);
-    warpRows(warps.jobs, warps.count, scratch, rows.first, rows.end);
+    forChunksOfPart(warps, warps.nextRows, warps.composition->grid.height, part,
+                    [&](int first, int end) {
+                        warpRows(warps.jobs, warps.count, scratch, first, end);
+                    });
 }
 
 // A thread's columns of the middle panel need only its own columns of the warps:
 // each chunk of them is finished while the warps' chunk is still in the cache.
 void warpPartOfTheColumns(const void* context, int part) {
     const Warps& warps = *static_cast<const Warps*>(context);
-    const Span columns = partOf(warps.composition->grid.width, part, warps.parts);
-    for (int chunk = columns.first; chunk < columns.end; chunk += kMaxLinesAtOnce) {
-        const int chunkEnd = std::min(chunk + kMaxLinesAtOnce, columns.end);
-        warpColumns(warps.jobs, warps.count, morph.scratch[part], chunk, chunkEnd);
-        finishColumns(warps, chunk, chunkEnd);
-    }
+    forChunksOfPart(warps, warps.nextColumns, warps.composition->grid.width, part,
+                    [&](int first, int end) {
+                        warpColumns(warps.jobs, warps.count, morph.scratch[part], first, end);
+                        finishColumns(warps, first, end);
+                    });
 }
 
 void warpInParts(Warps& warps) {
     warps.parts = std::clamp(morph.threads, 1, kMaxEngineThreads);
     if (morph.scratch.size() < static_cast<size_t>(warps.parts)) morph.scratch.resize(warps.parts);
     for (int p = 0; p < warps.parts; ++p) sizeScratch(morph.scratch[p], warps.composition->grid);
+    warps.inChunks = true;
+    for (int j = 0; j < warps.count; ++j) warps.inChunks &= !warps.jobs[j].record;
+    warps.nextRows = 0;
+    warps.nextColumns = 0;
     runParts(warpPartOfTheRows, &warps, warps.parts);
     runParts(warpPartOfTheColumns, &warps, warps.parts);
     const WarpScratch* parts[kMaxEngineThreads];
@@ -162,7 +189,7 @@ WarpJob jobOf(const Composition& c, int side, int32_t* rowPass) {
 }  // namespace
 
 void compose(const Composition& c) {
-    Warps warps{{}, 1, c.morphT, &c, 1};
+    Warps warps{{}, 1, c.morphT, &c, 1, false, {0}, {0}};
     switch (c.viewMode) {
         case kViewLeft:
             warps.jobs[0] = jobOf(c, kSideLeft, c.rowPass[0]);
