@@ -116,6 +116,27 @@ struct VectorOps {
         else  // the bits of -1 kept where m is set
             return reinterpret_cast<Value>(m & reinterpret_cast<Mask>(Value{} - 1.0));
     }
+    // A mask kept from one step to the next: a mask register as it is; a vector mask
+    // as doubles, -1 where set and +0 elsewhere, whose sign bits give it back.
+    using Kept = std::conditional_t<kMaskRegister, Mask, Value>;
+    [[gnu::always_inline]] static Kept keep(const Mask& m) {
+        if constexpr (kMaskRegister)
+            return m;
+        else
+            return minusOneWhere(m);
+    }
+    [[gnu::always_inline]] static Mask kept(const Kept& k) {
+        if constexpr (kMaskRegister)
+            return k;
+        else
+            return less(k, Value{});
+    }
+    [[gnu::always_inline]] static bool noneKept(const Kept& k) {
+        if constexpr (kMaskRegister)
+            return k == 0;
+        else
+            return noneNegative(k);
+    }
     [[gnu::always_inline]] static Value magnitude(const Value& x) {
         return reinterpret_cast<Value>(reinterpret_cast<Bits>(x) & (Bits{} + INT64_MAX));
     }
@@ -184,9 +205,7 @@ struct BisectionLanes {
     Doubles low[kVectors], high[kVectors], target[kVectors];
     Doubles c0[kVectors], c1[kVectors], c2[kVectors], c3[kVectors];
     Doubles result[kVectors];  // the midpoint that hit, or -1 where a search ended without
-    // -1 in lanes whose search has not ended, else +0: the sign bits tell at once
-    // whether any lane is running.
-    Doubles running[kVectors];
+    typename Ops::Kept running[kVectors];  // the lanes whose search has not ended
     LaneSegment segment[kBatchSegments + 1];
 
     // The segments the searches use, and the idle lanes' one.
@@ -230,7 +249,7 @@ struct BisectionLanes {
         low[v] = Doubles{};
         high[v] = Doubles{} - on;
         target[v] = aim;
-        running[v] = on;
+        running[v] = Ops::keep(Ops::less(on, Doubles{}));
         result[v] = Doubles{} - 1.0;
         c0[v] = k0;
         c1[v] = k1;
@@ -241,7 +260,7 @@ struct BisectionLanes {
     // One step of every running search of vector v (steps::bisect, lane by lane); a
     // search that ends keeps its interval and result from then on.
     [[gnu::always_inline]] void step(int v) {
-        const Masks on = Ops::less(running[v], Doubles{});
+        const Masks on = Ops::kept(running[v]);
         const Doubles lo = low[v], hi = high[v], aim = target[v];
         const Doubles tol = Doubles{} + static_cast<double>(tolerance);
         const typename Ops::Floats t = steps::midpoint<Ops>(lo, hi);
@@ -254,10 +273,10 @@ struct BisectionLanes {
         low[v] = newLow;
         high[v] = newHigh;
         result[v] = Ops::select(hit & on, mid, result[v]);
-        running[v] = Ops::minusOneWhere(goesOn);
+        running[v] = Ops::keep(goesOn);
     }
 
-    [[gnu::always_inline]] bool ended(int v) const { return Ops::noneNegative(running[v]); }
+    [[gnu::always_inline]] bool ended(int v) const { return Ops::noneKept(running[v]); }
     [[gnu::always_inline]] float finish(int v, int w, const SegmentSearch&) const {
         return static_cast<float>(result[v][w]);
     }
