@@ -8,7 +8,8 @@
 // - the engine's helpers (morph.threads - 1 worker threads, morph/workers.h): a
 //   composition splits the rows, and then the columns, into morph.threads parts;
 //   the event thread warps part 0 and each helper one other part, in its own
-//   WarpScratch. They read the curve store and the pictures and write only their
+//   WarpScratch (a fixed span of the lines where crossings are recorded for the
+//   overlay, else 64 lines at a time, taken by whichever part asks next). They read the curve store and the pictures and write only their
 //   scratch and their part of the output; composeMorph waits for every part
 //   before it goes on, so everything else (morph.intersectionPoints among it) is
 //   touched by the event thread alone;
