@@ -163,8 +163,6 @@ void warpInParts(Warps& warps) {
     for (int p = 0; p < warps.parts; ++p) sizeScratch(morph.scratch[p], warps.composition->grid);
     warps.inChunks = true;
     for (int j = 0; j < warps.count; ++j) warps.inChunks &= !warps.jobs[j].record;
-    warps.nextRows = 0;
-    warps.nextColumns = 0;
     runParts(warpPartOfTheRows, &warps, warps.parts);
     runParts(warpPartOfTheColumns, &warps, warps.parts);
     const WarpScratch* parts[kMaxEngineThreads];
